@@ -1,0 +1,90 @@
+#include "driver/console.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace cxl {
+
+namespace {
+
+constexpr std::string_view kDefaultCxlPath = "mc.cxl";
+constexpr std::string_view kDefaultUnitName = "SIGXX";
+
+bool isHelpWord(std::string_view rest) {
+    constexpr std::string_view kHelp = "help";
+    if (rest.size() != kHelp.size()) return false;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kHelp[i]) return false;
+    }
+    return true;
+}
+
+// One answer of any length; end of input before any character gives the
+// empty answer, and so the default.
+std::string readAnswer(Console& console, std::string_view prompt, std::string_view fallback) {
+    console.out << prompt << std::flush;
+    std::string line;
+    std::getline(console.in, line);
+    return line.empty() ? std::string(fallback) : line;
+}
+
+}  // namespace
+
+std::string messageWith(std::string_view format, std::string_view value) {
+    std::string message;
+    const std::size_t mark = format.find("%s");
+    if (mark == std::string_view::npos) return std::string(format);
+    message.append(format.substr(0, mark)).append(value).append(format.substr(mark + 2));
+    return message;
+}
+
+void stopWithPause(Console& console) {
+    console.err << kPauseText << std::flush;
+    console.in.get();
+    std::exit(1);
+}
+
+void StopRoutine::removePages() {
+    for (const std::string& path : pages_) ::unlink(path.c_str());
+    pages_.clear();
+}
+
+void StopRoutine::stop(std::string_view message) {
+    console_.err << message << std::flush;
+    removePages();
+    stopWithPause(console_);
+}
+
+void handleOptions(int argc, const char* const* argv, std::ostream& err) {
+    const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) break;
+        const std::string_view rest = argument.substr(1);
+        if ((!rest.empty() && rest[0] == '?') || isHelpWord(rest)) {
+            err << "Uso de " << program << ":\n" << "Leer el manual.";
+        } else {
+            err << "Opcion desconocida " << argument << "\n";
+        }
+    }
+    err << std::flush;
+}
+
+Inputs askForInputs(Console& console, StopRoutine& stop) {
+    Inputs inputs;
+    inputs.cxlPath = readAnswer(
+        console, "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ",
+        kDefaultCxlPath);
+    inputs.cxlFile = std::fopen(inputs.cxlPath.c_str(), "r");
+    if (inputs.cxlFile == nullptr) {
+        stop.stop(messageWith("No se encuentra el fichero \"%s\"\n", inputs.cxlPath));
+    }
+    inputs.unitName = readAnswer(
+        console, "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ", kDefaultUnitName);
+    return inputs;
+}
+
+}  // namespace cxl

@@ -1,0 +1,10 @@
+// cxl2xhtml: turns one concept map (CXL) into a graphic page and a textual
+// description page, both XHTML 1.0 Strict.
+#include <iostream>
+
+#include "driver/run.hpp"
+
+int main(int argc, char** argv) {
+    cxl::Console console{std::cin, std::cout, std::cerr};
+    return cxl::run(argc, argv, console);
+}

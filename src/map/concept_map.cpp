@@ -1,0 +1,94 @@
+#include "map/concept_map.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace cxl {
+
+namespace {
+
+std::int64_t halfWidth(const MapNode& n) { return n.width / 2; }  // truncates toward zero
+
+std::int64_t distance(std::int64_t a, std::int64_t b) { return a > b ? a - b : b - a; }
+
+constexpr std::int64_t kAlignTolerance = 3;
+
+}  // namespace
+
+MapNode& NodeList::append(MapNode node) {
+    MapNode* previous = nodes_.empty() ? nullptr : &nodes_.back();
+    MapNode& added = nodes_.emplace_back(std::move(node));
+    if (previous != nullptr) previous->next = &added;
+    return added;
+}
+
+MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string id, std::string label,
+                    std::int32_t x, std::int32_t y, std::int32_t width) {
+    MapNode node;
+    node.id = std::move(id);
+    node.label = std::move(label);
+    node.x = x;
+    node.y = y;
+    node.width = width;
+    node.kind = kind;
+    const bool isConcept = kind == NodeKind::Concept;
+    MapNode& added = (isConcept ? map.concepts : map.phrases).append(std::move(node));
+    // emplace keeps an existing entry: the first node of an id stays the one found.
+    (isConcept ? map.conceptIndex : map.phraseIndex).emplace(std::string_view(added.id), &added);
+    return added;
+}
+
+MapNode* findNode(const ConceptMap& map, std::string_view key) {
+    if (auto it = map.conceptIndex.find(key); it != map.conceptIndex.end()) return it->second;
+    if (auto it = map.phraseIndex.find(key); it != map.phraseIndex.end()) return it->second;
+    return nullptr;
+}
+
+bool isAligned(const MapNode& n, const MapNode& f) {
+    const std::int64_t nx = n.x;
+    const std::int64_t fx = f.x;
+    return distance(nx, fx) <= kAlignTolerance ||
+           distance(nx - halfWidth(n), fx - halfWidth(f)) <= kAlignTolerance ||
+           distance(nx + halfWidth(n), fx + halfWidth(f)) <= kAlignTolerance;
+}
+
+void addLink(MapNode& source, MapNode& target) {
+    ++source.childCount;
+    target.isTarget = true;
+    ChildList& children = source.children;
+    if (children.empty()) {
+        children.insertFront(&target);
+        return;
+    }
+    const MapNode& first = *children.front();
+    const SortKey key = isAligned(target, first) ? SortKey::Y : SortKey::X;
+    const std::int32_t value = key == SortKey::Y ? target.y : target.x;
+    const std::int32_t firstValue = key == SortKey::Y ? first.y : first.x;
+    if (value < firstValue) {
+        children.insertFront(&target);
+    } else {
+        children.insertAfterLowerOrEqual(&target, key, value);
+    }
+}
+
+void buildRootList(ConceptMap& map) {
+    map.roots.clear();
+    for (MapNode& node : map.concepts) {
+        if (!node.isTarget) map.roots.push_back(NodeLink{&node});
+    }
+    // Inserting each root before the first later root of greater x is a
+    // stable sort by x.
+    std::stable_sort(map.roots.begin(), map.roots.end(),
+                     [](const NodeLink& a, const NodeLink& b) { return a.target->x < b.target->x; });
+}
+
+void releaseMap(ConceptMap& map) {
+    map.conceptIndex.clear();
+    map.phraseIndex.clear();
+    map.roots.clear();
+    map.roots.shrink_to_fit();
+    map.concepts.clear();
+    map.phrases.clear();
+}
+
+}  // namespace cxl

@@ -1,0 +1,88 @@
+// The in-memory concept map: concepts and linking phrases with their boxes,
+// each node's outgoing links in drawing order, and the root concepts.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "map/child_list.hpp"
+
+namespace cxl {
+
+enum class NodeKind : std::int32_t { Concept = 0, LinkingPhrase = 1 };
+
+struct MapNode {
+    std::string id;     // normalised; only used to resolve connections
+    std::string label;  // normalised; what the description shows
+    std::int32_t x = 0;  // centre of the box
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    NodeKind kind = NodeKind::Concept;
+    std::int32_t childCount = 0;
+    bool isTarget = false;
+    bool visited = false;
+    ChildList children;
+    MapNode* next = nullptr;  // next node of the same list, not owned
+
+    // Scratch for the outline walk: which stretch of the current path, if
+    // any, this linking phrase stands on (0: none).
+    std::uint64_t pathMark = 0;
+};
+
+// Nodes in document order. A deque keeps every node where it was created, so
+// links and the id index can point at it.
+class NodeList {
+public:
+    MapNode& append(MapNode node);
+    [[nodiscard]] MapNode* head() { return nodes_.empty() ? nullptr : &nodes_.front(); }
+    [[nodiscard]] std::size_t size() const { return nodes_.size(); }
+    [[nodiscard]] bool empty() const { return nodes_.empty(); }
+    void clear() { nodes_.clear(); }
+    auto begin() { return nodes_.begin(); }
+    auto end() { return nodes_.end(); }
+    auto begin() const { return nodes_.begin(); }
+    auto end() const { return nodes_.end(); }
+
+private:
+    std::deque<MapNode> nodes_;
+};
+
+using ConceptList = NodeList;
+using PhraseList = NodeList;
+using RootList = std::vector<NodeLink>;
+
+struct ConceptMap {
+    ConceptList concepts;
+    PhraseList phrases;
+    RootList roots;
+
+    // First node of each id, concepts and phrases apart, so that a lookup
+    // answers what a scan of the concepts and then the phrases would.
+    std::unordered_map<std::string_view, MapNode*> conceptIndex;
+    std::unordered_map<std::string_view, MapNode*> phraseIndex;
+};
+
+// Creates a node at the tail of its kind's list.
+MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string id, std::string label,
+                    std::int32_t x, std::int32_t y, std::int32_t width);
+
+// The first concept whose id is `key` byte for byte, else the first such
+// linking phrase, else none.
+MapNode* findNode(const ConceptMap& map, std::string_view key);
+
+// Records one connection and places the new cell by where the target is drawn.
+void addLink(MapNode& source, MapNode& target);
+
+// Untargeted concepts, ordered by x; equal x keep document order.
+void buildRootList(ConceptMap& map);
+
+void releaseMap(ConceptMap& map);
+
+// The alignment test of the insertion rule, exact for every 32-bit value.
+bool isAligned(const MapNode& n, const MapNode& f);
+
+}  // namespace cxl

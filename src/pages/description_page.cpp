@@ -1,0 +1,54 @@
+#include "pages/description_page.hpp"
+
+#include "pages/graphic_page.hpp"
+#include "pages/markup.hpp"
+
+namespace cxl {
+
+namespace {
+
+constexpr std::string_view kBeforeOutline[] = {
+    "    <title>Descripci&oacute;n del mapa conceptual de %s</title>\n",
+    "  </head>\n",
+    "  <body>\n",
+    "    <h1>Descripci&oacute;n del mapa conceptual de %s</h1>\n",
+};
+
+constexpr std::string_view kLegendStart[] = {
+    "    <p>\n",
+    "      Leyenda:\n",
+    "    </p>\n",
+    "    <p>\n",
+    "      - Los nodos se representan en letra <strong>negrita</strong>.<br/>\n",
+};
+
+constexpr std::string_view kItalicsEntry =
+    "      - Los nodos que ya han sido analizados anteriormente se representan en letra "
+    "<em>cursiva</em>.<br/>\n";
+
+constexpr std::string_view kLegendEnd[] = {
+    "      - Los comentarios se representan en letra normal.<br/>\n",
+    "    </p>\n",
+    "    <p>\n",
+    "      <a href=\"%u_MapaConceptual.html\"\n",
+    "         title=\"Visualizar el gr&aacute;fico del mapa conceptual\">\n",
+    "        Versi&oacute;n gr&aacute;fica del mapa conceptual\n",
+    "      </a>\n",
+    "    </p>\n",
+    "  </body>\n",
+    "</html>\n",
+};
+
+}  // namespace
+
+void writeDescriptionPage(std::ostream& descriptionPage, std::string_view unitName,
+                          ConceptMap& map, OutlineState& state) {
+    writePageHead(descriptionPage);
+    for (std::string_view line : kBeforeOutline) writeLine(descriptionPage, line, unitName);
+    writeOutline(descriptionPage, map.roots, state);
+    for (std::string_view line : kLegendStart) writeLine(descriptionPage, line);
+    if (state.italicsUsed) writeLine(descriptionPage, kItalicsEntry);
+    for (std::string_view line : kLegendEnd) writeLine(descriptionPage, line, unitName);
+}
+
+}  // namespace cxl

@@ -1,0 +1,50 @@
+#include "pages/graphic_page.hpp"
+
+#include "pages/markup.hpp"
+
+namespace cxl {
+
+namespace {
+
+// "%s" is the unit name as text, "%u" the unit name inside a link target.
+constexpr std::string_view kHead[] = {
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
+    "<!DOCTYPE html\n",
+    "          PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n",
+    "          \"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n",
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"en\" lang=\"en\">\n",
+    "  <head>\n",
+};
+
+constexpr std::string_view kGraphicBody[] = {
+    "    <title>Mapa conceptual de %s</title>\n",
+    "  </head>\n",
+    "  <body>\n",
+    "    <h1>Mapa conceptual de %s</h1>\n",
+    "    <p>\n",
+    "      <img src=\"%u_MapaConceptual.png\"\n",
+    "           alt=\"Descripci&oacute;n del mapa conceptual de %s\"\n",
+    "           longdesc=\"%u_Desc.html\"/>\n",
+    "    </p>\n",
+    "    <p>\n",
+    "      <a href=\"%u_Desc.html\"\n",
+    "         title=\"Visualizar la descripci&oacute;n textual alternativa del mapa conceptual\">\n",
+    "        Descripci&oacute;n textual del mapa conceptual\n",
+    "      </a>\n",
+    "    </p>\n",
+    "  </body>\n",
+    "</html>\n",
+};
+
+}  // namespace
+
+void writePageHead(std::ostream& out) {
+    for (std::string_view line : kHead) writeLine(out, line);
+}
+
+void writeGraphicPage(std::ostream& graphicPage, std::string_view unitName) {
+    writePageHead(graphicPage);
+    for (std::string_view line : kGraphicBody) writeLine(graphicPage, line, unitName);
+}
+
+}  // namespace cxl

@@ -1,0 +1,15 @@
+// The graphic page: the picture of the map, with the description page as
+// its long description and a link to it.
+#pragma once
+
+#include <ostream>
+#include <string_view>
+
+namespace cxl {
+
+// The six lines that begin both pages.
+void writePageHead(std::ostream& out);
+
+void writeGraphicPage(std::ostream& graphicPage, std::string_view unitName);
+
+}  // namespace cxl
