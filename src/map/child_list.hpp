@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -48,8 +49,19 @@ public:
 
     class const_iterator {
     public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = MapNode*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = MapNode* const*;
+        using reference = MapNode*;
+
         MapNode* operator*() const;
         const_iterator& operator++();
+        const_iterator operator++(int) {
+            const_iterator old = *this;
+            ++*this;
+            return old;
+        }
         bool operator==(const const_iterator&) const = default;
 
     private:

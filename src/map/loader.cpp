@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "map/encoding.hpp"
 #include "map/text.hpp"
 #include "map/xml_document.hpp"
 
@@ -81,6 +82,7 @@ void createNodes(ConceptMap& map, NodeKind kind, const std::vector<mxml_node_t*>
 
 LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
     std::unique_ptr<std::FILE, FileCloser> file(cxlFile);
+    if (!hasXmlCharacters(file.get())) return LoadStatus::NotXml;
     XmlDocument document(mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
     if (!document) return LoadStatus::NotXml;
 

@@ -9,7 +9,7 @@ namespace cxl {
 
 enum class LoadStatus {
     Loaded,
-    NotXml,       // the parser gave no tree: a parse error or an empty file
+    NotXml,       // bytes that are not XML characters, or no tree from the parser
     MissingNode,  // a connection names no concept and no linking phrase
 };
 

@@ -1,0 +1,209 @@
+// Loading small CXL documents written here into the model.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "map/loader.hpp"
+#include "support/test_support.hpp"
+
+using namespace cxl;
+using cxltest::TempDir;
+
+namespace {
+
+struct Loaded {
+    LoadStatus status;
+    ConceptMap map;
+};
+
+// Loads `bytes` as a CXL file.
+void load(const std::string& bytes, Loaded& result) {
+    TempDir dir;
+    cxltest::writeFile(dir / "m.cxl", bytes);
+    std::FILE* file = std::fopen((dir / "m.cxl").c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    result.status = loadMap(file, result.map);
+}
+
+std::string document(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cmap><map>\n" + body + "</map></cmap>\n";
+}
+
+MapNode& only(NodeList& list) {
+    EXPECT_EQ(list.size(), 1U);
+    return *list.head();
+}
+
+}  // namespace
+
+TEST(Loader, LabelsAreDecodedThenNormalised) {
+    Loaded loaded;
+    load(document("<concept id=\"a\" label=\"  Hola&#xa;&#xa;&#9;mundo \"/>"
+             "<concept id=\"b\" label=\"uno&#xd;&#xa;dos\"/>"
+             "<concept id=\"c\" label=\" &#xa; \"/>"
+             "<concept id=\"d\" label=\"Ca&#xf1;&#243;n  &amp; &lt;m&#xe1;s&gt;\"/>"
+             "<concept id=\"e\" label=\"Ñandú\tcorre\"/>"),
+         loaded);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    std::vector<std::string> labels;
+    for (const MapNode& node : loaded.map.concepts) labels.push_back(node.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"Hola mundo", "uno\r dos", "",
+                                                "Ca\xC3\xB1\xC3\xB3n & <m\xC3\xA1s>",
+                                                "\xC3\x91" "and\xC3\xBA" " corre"}));
+}
+
+TEST(Loader, AppearancesGiveBoxesWhereverTheyStand) {
+    Loaded loaded;
+    load(document("<concept-appearance id=\"a\" x=\"12.75\" y=\"-40\" width=\" +7\"/>"
+             "<concept-appearance id=\"a\" x=\"1\" y=\"1\" width=\"1\"/>"
+             "<concept id=\"a\" label=\"A\"/>"
+             "<concept id=\"b\" label=\"B\"/>"
+             "<concept-appearance id=\"b\" x=\"abc\" y=\"99999999999\" width=\"-99999999999\"/>"
+             "<linking-phrase id=\"a\" label=\"p\"/>"
+             "<linking-phrase-appearance id=\"a\" x=\"5\" y=\"6\" width=\"7\"/>"),
+         loaded);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    const MapNode& a = *loaded.map.concepts.head();
+    EXPECT_EQ(a.x, 12);  // the first appearance of the id wins
+    EXPECT_EQ(a.y, -40);
+    EXPECT_EQ(a.width, 7);
+    const MapNode& b = *a.next;
+    EXPECT_EQ(b.x, 0);
+    EXPECT_EQ(b.y, 2147483647);
+    EXPECT_EQ(b.width, -2147483647 - 1);
+    const MapNode& p = only(loaded.map.phrases);  // a phrase's box comes from its own kind
+    EXPECT_EQ(p.x, 5);
+    EXPECT_EQ(p.kind, NodeKind::LinkingPhrase);
+}
+
+TEST(Loader, MissingAttributesAndAppearances) {
+    Loaded loaded;
+    load(document("<concept label=\" Sin  id \"/>"
+             "<concept-appearance id=\" Sin  id \" x=\"30\"/>"
+             "<concept id=\"x\"/>"
+             "<concept/>"
+             "<concept-appearance x=\"50\" y=\"50\"/>"
+             "<linking-phrase id=\"lonely\" label=\"p\"/>"
+             "<connection from-id=\"Sin id\" to-id=\"x\"/>"),
+         loaded);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    std::vector<const MapNode*> nodes;
+    for (const MapNode& node : loaded.map.concepts) nodes.push_back(&node);
+    ASSERT_EQ(nodes.size(), 3U);
+    EXPECT_EQ(nodes[0]->id, "Sin id");  // the label stands in for the id
+    EXPECT_EQ(nodes[0]->x, 30);
+    EXPECT_EQ(nodes[0]->y, 0);
+    EXPECT_EQ(nodes[1]->label, "");
+    EXPECT_EQ(nodes[2]->id, "");
+    EXPECT_EQ(nodes[2]->x, 0);  // no id: no appearance, not even one without id
+    EXPECT_EQ(nodes[0]->childCount, 1);
+    EXPECT_TRUE(nodes[1]->isTarget);
+}
+
+TEST(Loader, ConnectionsInDocumentOrderAnyKindToAnyKind) {
+    Loaded loaded;
+    load(document("<connection from-id=\"c1\" to-id=\"c2\"/>"
+             "<connection from-id=\"c1\" to-id=\"c2\"/>"
+             "<connection from-id=\"dup\" to-id=\"p\"/>"
+             "<concept id=\"c1\" label=\"1\"/><concept id=\"c2\" label=\"2\"/>"
+             "<concept id=\"dup\" label=\"concept\"/>"
+             "<linking-phrase id=\"dup\" label=\"phrase\"/><linking-phrase id=\"p\" label=\"p\"/>"
+             "<concept-appearance id=\"c1\" x=\"10\"/><concept-appearance id=\"dup\" x=\"5\"/>"),
+         loaded);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    MapNode& c1 = *findNode(loaded.map, "c1");
+    EXPECT_EQ(c1.childCount, 2);
+    EXPECT_EQ(findNode(loaded.map, "dup")->childCount, 1);
+    EXPECT_EQ(findNode(loaded.map, "dup")->kind, NodeKind::Concept);
+    ASSERT_EQ(loaded.map.roots.size(), 2U);
+    EXPECT_EQ(loaded.map.roots[0].target->id, "dup");  // x 5 before x 10
+    EXPECT_EQ(loaded.map.roots[1].target->id, "c1");
+}
+
+TEST(Loader, NoConnectionsMakesEveryConceptARoot) {
+    Loaded loaded;
+    load(document("<concept id=\"a\" label=\"A\"/><concept id=\"b\" label=\"B\"/>"
+             "<linking-phrase id=\"p\" label=\"p\"/>"),
+         loaded);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    EXPECT_EQ(loaded.map.roots.size(), 2U);
+    EXPECT_EQ(loaded.map.phrases.size(), 1U);
+
+    Loaded empty;
+    load(document(""), empty);
+    EXPECT_EQ(empty.status, LoadStatus::Loaded);
+    EXPECT_TRUE(empty.map.concepts.empty());
+}
+
+TEST(Loader, UnresolvedConnectionsStop) {
+    const std::string nodes = "<concept id=\"a\" label=\"A\"/><concept id=\" b\" label=\"B\"/>";
+    for (const std::string connection :
+         {"<connection from-id=\"a\" to-id=\"zz\"/>", "<connection from-id=\"zz\" to-id=\"a\"/>",
+          "<connection from-id=\"a\"/>", "<connection to-id=\"a\"/>",
+          "<connection from-id=\"a\" to-id=\" b\"/>",  // stored id is normalised, key is not
+          "<connection from-id=\"A\" to-id=\"a\"/>"}) {
+        Loaded loaded;
+        load(document(nodes + connection), loaded);
+        EXPECT_EQ(loaded.status, LoadStatus::MissingNode) << connection;
+    }
+    Loaded normalisedKey;
+    load(document(nodes + "<connection from-id=\"a\" to-id=\"b\"/>"), normalisedKey);
+    EXPECT_EQ(normalisedKey.status, LoadStatus::Loaded);
+}
+
+TEST(Loader, EncodingsWithByteOrderMarks) {
+    const std::string utf8 = document("<concept id=\"a\" label=\"Ñandú\"/>");
+    Loaded withBom;
+    load("\xEF\xBB\xBF" + utf8, withBom);
+    ASSERT_EQ(withBom.status, LoadStatus::Loaded);
+    EXPECT_EQ(only(withBom.map.concepts).label, "Ñandú");
+
+    // The same document in UTF-16 little endian, with its byte-order mark.
+    std::u16string wide = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                          u"<cmap><concept id=\"a\" label=\"Ñandú\"/></cmap>\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t c : wide) {
+        utf16.push_back(static_cast<char>(c & 0xFF));
+        utf16.push_back(static_cast<char>(c >> 8));
+    }
+    Loaded wideLoaded;
+    load(utf16, wideLoaded);
+    ASSERT_EQ(wideLoaded.status, LoadStatus::Loaded);
+    EXPECT_EQ(only(wideLoaded.map.concepts).label, "Ñandú");
+
+    std::string bigEndian = "\xFE\xFF";
+    for (char16_t c : wide + u"<!-- \U0001F333 -->") {
+        bigEndian.push_back(static_cast<char>(c >> 8));
+        bigEndian.push_back(static_cast<char>(c & 0xFF));
+    }
+    Loaded bigLoaded;
+    load(bigEndian, bigLoaded);
+    ASSERT_EQ(bigLoaded.status, LoadStatus::Loaded);
+    EXPECT_EQ(only(bigLoaded.map.concepts).label, "Ñandú");
+}
+
+TEST(Loader, DocumentsThatAreNotXml) {
+    using namespace std::string_literals;
+    const std::string head = "<?xml version=\"1.0\"?>\n";
+    const std::vector<std::string> cases = {
+        ""s,
+        head + "<cmap><concept id=\"a\"></cmap>",
+        "no xml at all"s,
+        head + "<cmap><concept id=\"a\" label=\"\xFF\xFE\"/></cmap>",     // not UTF-8
+        head + "<cmap><concept id=\"a\" label=\"\xC3\"/></cmap>",         // cut sequence
+        head + "<cmap><concept id=\"a\" label=\"\xC0\xAF\"/></cmap>",    // overlong form
+        head + "<cmap><concept id=\"a\" label=\"\xED\xA0\x80\"/></cmap>",  // surrogate
+        "<cmap><concept id=\"a\"/>\0<concept id=\"b\"/></cmap>"s,          // NUL byte
+        head + "<cmap>\x01</cmap>",
+        "<\0c\0m\0a\0p\0/\0>\0"s,                                       // UTF-16 without mark
+        "\xFF\xFE<\0c\0m\0a\0p\0>\0\0\xD8<\0/\0c\0m\0a\0p\0>\0"s,  // lone surrogate
+    };
+    for (const std::string& bytes : cases) {
+        Loaded loaded;
+        load(bytes, loaded);
+        EXPECT_EQ(loaded.status, LoadStatus::NotXml) << "[" << bytes << "]";
+        EXPECT_TRUE(loaded.map.concepts.empty());
+    }
+}

@@ -1,0 +1,180 @@
+// The program run as a process: options, dialogue, exit statuses and whole
+// pages compared with checked-in expected files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/test_support.hpp"
+
+using cxltest::readFile;
+using cxltest::RunOptions;
+using cxltest::runProgram;
+using cxltest::sourceDir;
+using cxltest::TempDir;
+
+namespace {
+
+const std::string kAskFile = "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ";
+const std::string kAskUnit = "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ";
+const std::string kPause = "Presiona cualquier tecla para salir del programa...\n";
+const std::string kUsage = "Uso de " CXL2XHTML_BIN ":\nLeer el manual.";
+
+std::string listing(const std::string& unit) {
+    return "La salidas se guardaran en los ficheros:\n   \"" + unit + "_MapaConceptual.html\"\n   \"" +
+           unit + "_Desc.html\"\n";
+}
+
+std::string completeRun(const std::string& unit) {
+    return kAskFile + kAskUnit + listing(unit) + "Salida generada.\n" + kPause;
+}
+
+void copyMap(const std::string& name, const TempDir& dir, const std::string& as = "mc.cxl") {
+    cxltest::writeFile(dir / as, readFile(sourceDir() / name));
+}
+
+}  // namespace
+
+TEST(Options, NotesOnStandardErrorNeverChangeTheRun) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{}, ""},
+        {{"-?"}, kUsage},
+        {{"/?"}, kUsage},
+        {{"-?abc", "-?"}, kUsage + kUsage},  // the second note follows on the same line
+        {{"-?", "x", "-y"}, kUsage},         // x ends option handling
+        {{"-help", "/help", "-Help", "/HELP"}, kUsage + kUsage + kUsage + kUsage},
+        {{"-h", "-helpme", "-hel", "--help", "-x", "-", "/"},
+         "Opcion desconocida -h\nOpcion desconocida -helpme\nOpcion desconocida -hel\n"
+         "Opcion desconocida --help\nOpcion desconocida -x\nOpcion desconocida -\nOpcion desconocida /\n"},
+        {{"mapa.cxl", "-x"}, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        copyMap("tests/data/living-beings.cxl", dir);
+        const auto result = runProgram(dir.path(), RunOptions{c.args, "\n\n\n", {}});
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.out, completeRun("SIGXX"));
+        EXPECT_EQ(result.exitCode, 0);
+    }
+}
+
+TEST(Dialogue, CompleteRunOnTheDefaults) {
+    TempDir dir;
+    copyMap("tests/data/living-beings.cxl", dir);
+    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    EXPECT_EQ(result.out, completeRun("SIGXX"));
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "SIGXX_MapaConceptual.html"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "SIGXX_Desc.html"));
+}
+
+TEST(Dialogue, EndOfInputAtEachPromptGivesTheDefault) {
+    for (const std::string input : {"", "\n", "\n\n", "mc.cxl", "mc.cxl\nSIGXX"}) {
+        TempDir dir;
+        copyMap("tests/data/living-beings.cxl", dir);
+        const auto result = runProgram(dir.path(), RunOptions{{}, input, {}});
+        EXPECT_EQ(result.out, completeRun("SIGXX")) << "input [" << input << "]";
+        EXPECT_EQ(result.exitCode, 0);
+    }
+    TempDir closed;  // standard input is /dev/null
+    copyMap("tests/data/living-beings.cxl", closed);
+    const auto result = runProgram(closed.path(), RunOptions{});
+    EXPECT_EQ(result.out, completeRun("SIGXX"));
+    EXPECT_EQ(result.exitCode, 0);
+}
+
+TEST(Dialogue, AnswersAreTakenByteForByte) {
+    TempDir dir;
+    copyMap("tests/data/living-beings.cxl", dir, " mapa con espacios.cxl");
+    const auto result = runProgram(dir.path(), RunOptions{{}, " mapa con espacios.cxl\n \n", {}});
+    EXPECT_EQ(result.out, completeRun(" "));
+    EXPECT_TRUE(std::filesystem::exists(dir / " _Desc.html"));
+}
+
+TEST(Dialogue, LongAnswersAreHeldWhole) {
+    TempDir dir;
+    const std::string longName(200, 'm');
+    copyMap("tests/data/living-beings.cxl", dir, longName + ".cxl");
+    const std::string unit(107, 'u');
+    const auto result = runProgram(dir.path(), RunOptions{{}, longName + ".cxl\n" + unit + "\n", {}});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, completeRun(unit));
+    EXPECT_EQ((unit + "_MapaConceptual.html").size(), 127U);
+    EXPECT_TRUE(std::filesystem::exists(dir / (unit + "_MapaConceptual.html")));
+}
+
+TEST(Failures, MissingCxlFileStopsBeforeTheSecondPrompt) {
+    TempDir dir;
+    const auto result = runProgram(dir.path(), RunOptions{{}, "No Existe.cxl \n\n", {}});
+    EXPECT_EQ(result.out, kAskFile);
+    EXPECT_EQ(result.err, "No se encuentra el fichero \"No Existe.cxl \"\n" + kPause);
+    EXPECT_EQ(result.exitCode, 1);
+
+    const auto defaults = runProgram(dir.path(), RunOptions{});
+    EXPECT_EQ(defaults.err, "No se encuentra el fichero \"mc.cxl\"\n" + kPause);
+    EXPECT_EQ(defaults.exitCode, 1);
+}
+
+TEST(Failures, UnresolvedConnectionStopsWithoutPages) {
+    TempDir dir;
+    copyMap("tests/data/missing-node.cxl", dir);
+    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    EXPECT_EQ(result.out, kAskFile + kAskUnit);
+    EXPECT_EQ(result.err, "ERROR: No se ha encontrado un nodo.\n" + kPause);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SIGXX_MapaConceptual.html"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "SIGXX_Desc.html"));
+}
+
+TEST(Failures, DocumentsThatAreNotXml) {
+    for (const std::string& bytes : {std::string(), std::string("<cmap><concept></cmap>")}) {
+        TempDir dir;
+        cxltest::writeFile(dir / "mc.cxl", bytes);
+        const auto result = runProgram(dir.path(), RunOptions{});
+        EXPECT_EQ(result.exitCode, 1);
+        const std::string message = "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n" + kPause;
+        ASSERT_GE(result.err.size(), message.size());
+        EXPECT_EQ(result.err.substr(result.err.size() - message.size()), message);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+}
+
+// Whole pages against checked-in files. CXL2XHTML_UPDATE_GOLDEN=1 rewrites
+// them; review the difference before committing.
+TEST(Golden, WholePagesByteForByte) {
+    struct Case {
+        std::string map;
+        std::string unit;
+        std::string folder;
+    };
+    const std::vector<Case> cases = {
+        {"examples/mapa.cxl", "SIGXX", "example"},
+        {"tests/data/living-beings.cxl", "SIGXX", "living-beings"},
+        {"tests/data/markup.cxl", "Tema & <1> #?%", "markup"},
+        {"tests/data/empty-roots.cxl", "Vacio", "empty-roots"},
+    };
+    const bool update = std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr;
+    for (const Case& c : cases) {
+        TempDir dir;
+        copyMap(c.map, dir);
+        const auto result = runProgram(dir.path(), RunOptions{{}, "\n" + c.unit + "\n\n", {}});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
+            const auto produced = dir / (c.unit + suffix);
+            const auto expected = sourceDir() / "tests/golden" / c.folder / ("page" + suffix);
+            if (update) {
+                std::filesystem::create_directories(expected.parent_path());
+                cxltest::writeFile(expected, readFile(produced));
+            }
+            EXPECT_EQ(readFile(produced), readFile(expected)) << c.folder << suffix;
+            if (c.folder != "empty-roots" || suffix != "_Desc.html") {
+                EXPECT_EQ(cxltest::xhtmlErrors(produced), "") << c.folder << suffix;
+            }
+        }
+    }
+}

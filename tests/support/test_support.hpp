@@ -1,0 +1,69 @@
+// Helpers shared by the tests: temporary folders, files, and running the
+// program as a process with scripted standard input.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "map/concept_map.hpp"
+
+namespace cxltest {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const fs::path& path() const { return path_; }
+    [[nodiscard]] fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+std::string readFile(const fs::path& path);
+void writeFile(const fs::path& path, const std::string& bytes);
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::vector<std::string> args;            // after argument 0
+    std::optional<std::string> input;         // standard input; none: /dev/null
+    std::optional<long> fileSizeLimit;        // bytes; the size signal is ignored
+};
+
+// Runs the program in `dir`, waits for it and collects both output streams.
+RunResult runProgram(const fs::path& dir, const RunOptions& options);
+
+// Source tree and the shared corpus beside the repository.
+fs::path sourceDir();
+std::optional<fs::path> corpusDir();
+// In CI a missing corpus or tool is a failure, elsewhere a skip.
+bool inCi();
+
+// Validates a page against the XHTML 1.0 Strict DTD offline; empty when valid,
+// else xmllint's report.
+std::string xhtmlErrors(const fs::path& page);
+
+// Builds a map by hand, as the loader would.
+cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
+                      int x = 0, int y = 0, int width = 0);
+cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label,
+                     int x = 0, int y = 0, int width = 0);
+void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
+
+// The outline, description or graphic page of a map, as a string.
+std::string outlineOf(cxl::ConceptMap& map, bool* italicsUsed = nullptr);
+std::string descriptionOf(cxl::ConceptMap& map, const std::string& unitName);
+std::string graphicOf(const std::string& unitName);
+
+}  // namespace cxltest
