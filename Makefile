@@ -1,0 +1,64 @@
+# Set-up, build, run and tests of cxl2xhtml on Debian 12.
+# `make run` and `make test` are the two commands a newcomer needs.
+
+BUILD_PACKAGES := cmake g++ make pkg-config libmxml-dev libgtest-dev
+TEST_PACKAGES := libxml2-utils w3c-sgml-lib
+SANITIZE_PACKAGES := clang libclang-rt-14-dev
+BROWSER_PACKAGES := chromium
+
+FUZZ_SECONDS ?= 120
+
+.PHONY: all build run test sanitize fuzz bench browser-deps packages test-packages clean
+
+all: build
+
+packages:
+	@scripts/install-packages $(BUILD_PACKAGES)
+
+test-packages:
+	@scripts/install-packages $(BUILD_PACKAGES) $(TEST_PACKAGES) $(BROWSER_PACKAGES)
+	@scripts/install-node-packages
+
+build/CMakeCache.txt:
+	cmake --preset default
+
+build: packages build/CMakeCache.txt
+	cmake --build --preset default
+
+# A fresh folder holding the example map as mc.cxl and its picture; the tool
+# runs there, interactive: Enter three times goes through on the defaults.
+run: build
+	rm -rf build/run
+	mkdir -p build/run
+	cp examples/mapa.cxl build/run/mc.cxl
+	cp examples/mapa.png build/run/SIGXX_MapaConceptual.png
+	cd build/run && ../cxl2xhtml
+	@echo "Pages in $(CURDIR)/build/run/"
+
+test: test-packages build/CMakeCache.txt
+	cmake --build --preset default
+	ctest --preset default
+
+build-sanitize/CMakeCache.txt:
+	cmake --preset sanitize
+
+sanitize: test-packages
+	@scripts/install-packages $(SANITIZE_PACKAGES)
+	@$(MAKE) --no-print-directory build-sanitize/CMakeCache.txt
+	cmake --build --preset sanitize
+	ctest --preset sanitize
+
+build-fuzz/CMakeCache.txt:
+	cmake --preset fuzz
+
+fuzz: packages
+	@scripts/install-packages $(SANITIZE_PACKAGES)
+	@$(MAKE) --no-print-directory build-fuzz/CMakeCache.txt
+	cmake --build --preset fuzz
+	scripts/run-fuzzer build-fuzz/fuzz/load_and_write_fuzzer $(FUZZ_SECONDS)
+
+bench: build
+	scripts/bench
+
+clean:
+	rm -rf build build-sanitize build-fuzz
