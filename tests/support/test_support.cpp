@@ -123,7 +123,7 @@ bool inCi() {
 std::string xhtmlErrors(const fs::path& page) {
     TempDir io;
     const fs::path report = io / "report";
-    const std::string command = "xmllint --noout --nonet --valid '" + page.string() + "' > '" +
+    const std::string command = "xmllint --noout --nonet --huge --valid '" + page.string() + "' > '" +
                                 report.string() + "' 2>&1";
     const int status = std::system(command.c_str());
     if (status == 0) return {};

@@ -1,0 +1,45 @@
+#!/bin/bash
+# Converts the example map, the test maps and several maps of the shared
+# corpus, then checks their pages in Chromium (check-pages.mjs). Without
+# Chromium or the npm packages it skips (status 77), except in CI.
+set -euo pipefail
+program=$1
+top=$2
+screenshots=$3
+here="$top/tests/browser"
+
+skip() {
+    if [ "${CI:-}" = "true" ]; then echo "FAIL: $1 (required in CI)"; exit 1; fi
+    echo "SKIP: $1"
+    exit 77
+}
+[ -x /usr/bin/chromium ] || skip "no /usr/bin/chromium (apt-get install chromium)"
+command -v node >/dev/null || skip "no node"
+[ -d "$here/node_modules/axe-core" ] || skip "npm packages missing (scripts/install-node-packages)"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+targets=()
+convert() {  # name, map, unit
+    mkdir -p "$work/$1"
+    cp "$2" "$work/$1/mc.cxl"
+    cp "$top/examples/mapa.png" "$work/$1/$3_MapaConceptual.png"
+    (cd "$work/$1" && printf '\n%s\n\n' "$3" | "$program" >/dev/null)
+    targets+=("$work/$1:$3")
+}
+convert example "$top/examples/mapa.cxl" SIGXX
+convert living-beings "$top/tests/data/living-beings.cxl" SIG01
+convert markup "$top/tests/data/markup.cxl" 'Tema & <1> #?%'
+corpus="$top/../shared/corpus/real"
+if [ -d "$corpus" ]; then
+    for map in tnl-expert bacterial-characteristics rpsdl concept-map-example link-types em-no-root; do
+        convert "$map" "$corpus/$map.cxl" SIGXX
+    done
+elif [ "${CI:-}" = "true" ]; then
+    echo "FAIL: no shared corpus beside the repository (required in CI)"
+    exit 1
+else
+    echo "note: no shared corpus beside the repository; its maps are not checked"
+fi
+cd "$here"
+node check-pages.mjs "$screenshots" "${targets[@]}"
