@@ -40,7 +40,7 @@ std::vector<fs::path> mapsIn(const fs::path& dir) {
     return maps;
 }
 
-std::string escaped(const std::string& label) {
+std::string escaped(std::string_view label) {
     std::ostringstream out;
     writeText(out, label);
     return out.str();
@@ -105,7 +105,7 @@ TEST(Corpus, EveryRealMapConvertsToValidPagesThatTellWhatRootsReach) {
         }
 
         // Labels held by one node only can be counted in the outline.
-        std::map<std::string, int> holders;
+        std::map<std::string_view, int> holders;
         for (const NodeList* list : {&map.concepts, &map.phrases}) {
             for (const MapNode& node : *list) ++holders[node.label];
         }

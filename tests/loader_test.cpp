@@ -48,7 +48,7 @@ TEST(Loader, LabelsAreDecodedThenNormalised) {
          loaded);
     ASSERT_EQ(loaded.status, LoadStatus::Loaded);
     std::vector<std::string> labels;
-    for (const MapNode& node : loaded.map.concepts) labels.push_back(node.label);
+    for (const MapNode& node : loaded.map.concepts) labels.emplace_back(node.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"Hola mundo", "uno\r dos", "",
                                                 "Ca\xC3\xB1\xC3\xB3n & <m\xC3\xA1s>",
                                                 "\xC3\x91" "and\xC3\xBA" " corre"}));

@@ -15,13 +15,13 @@ namespace {
 
 std::vector<std::string> childIds(const MapNode& node) {
     std::vector<std::string> ids;
-    for (MapNode* child : node.children) ids.push_back(child->id);
+    for (MapNode* child : node.children) ids.emplace_back(child->id);
     return ids;
 }
 
 std::vector<std::string> rootIds(const ConceptMap& map) {
     std::vector<std::string> ids;
-    for (const NodeLink& root : map.roots) ids.push_back(root.target->id);
+    for (const NodeLink& root : map.roots) ids.emplace_back(root.target->id);
     return ids;
 }
 

@@ -19,12 +19,12 @@ std::int32_t keyOf(const MapNode* node, SortKey key) {
 }
 
 // First index at or after `from` whose key is strictly greater than `value`.
-std::size_t firstGreater(const std::vector<NodeLink>& cells, std::size_t from, SortKey key,
+std::size_t firstGreater(const NodeLink* cells, std::size_t size, std::size_t from, SortKey key,
                          std::int32_t value) {
-    for (std::size_t i = from; i < cells.size(); ++i) {
+    for (std::size_t i = from; i < size; ++i) {
         if (keyOf(cells[i].target, key) > value) return i;
     }
-    return cells.size();
+    return size;
 }
 
 }  // namespace
@@ -45,14 +45,55 @@ struct ChildList::Block {
     [[nodiscard]] std::int32_t max(SortKey key) const { return key == SortKey::X ? maxX : maxY; }
 };
 
-ChildList::ChildList() = default;
-ChildList::~ChildList() = default;
-ChildList::ChildList(ChildList&&) noexcept = default;
-ChildList& ChildList::operator=(ChildList&&) noexcept = default;
+ChildList::ChildList() : inline_{} {}
+
+ChildList::~ChildList() { freeFlat(); }
+
+ChildList::ChildList(ChildList&& other) noexcept : inline_{} { *this = std::move(other); }
+
+ChildList& ChildList::operator=(ChildList&& other) noexcept {
+    if (this == &other) return *this;
+    freeFlat();
+    flatSize_ = other.flatSize_;
+    flatCapacity_ = other.flatCapacity_;
+    if (flatCapacity_ > kInline) {
+        heap_ = other.heap_;
+    } else {
+        std::copy(other.inline_, other.inline_ + kInline, inline_);
+    }
+    blocks_ = std::move(other.blocks_);
+    blockedSize_ = other.blockedSize_;
+    other.flatSize_ = 0;
+    other.flatCapacity_ = kInline;
+    other.blockedSize_ = 0;
+    return *this;
+}
+
+void ChildList::freeFlat() {
+    if (flatCapacity_ > kInline) delete[] heap_;
+    flatCapacity_ = kInline;
+    flatSize_ = 0;
+}
+
+void ChildList::insertFlat(std::size_t at, MapNode* target) {
+    if (flatSize_ == flatCapacity_) {
+        const std::uint32_t capacity = flatCapacity_ * 2;
+        auto* grown = new NodeLink[capacity];
+        std::copy(flat(), flat() + flatSize_, grown);
+        if (flatCapacity_ > kInline) delete[] heap_;
+        heap_ = grown;
+        flatCapacity_ = capacity;
+    }
+    NodeLink* cells = flat();
+    std::copy_backward(cells + at, cells + flatSize_, cells + flatSize_ + 1);
+    cells[at] = NodeLink{target};
+    ++flatSize_;
+    if (flatSize_ > kFlatLimit) becomeBlocks();
+}
 
 MapNode* ChildList::front() const {
-    if (size_ == 0) return nullptr;
-    return blocks_ ? blocks_->front().cells.front().target : flat_.front().target;
+    if (empty()) return nullptr;
+    return blocks_ ? blocks_->front().cells.front().target : flat()[0].target;
 }
 
 void ChildList::insertFront(MapNode* target) {
@@ -60,29 +101,16 @@ void ChildList::insertFront(MapNode* target) {
         Block& first = blocks_->front();
         first.cells.insert(first.cells.begin(), NodeLink{target});
         first.note(target);
-        if (first.cells.size() >= kBlockSplit) {
-            // Split the front block in halves to keep front insertion cheap.
-            Block tail;
-            auto middle = first.cells.begin() + static_cast<std::ptrdiff_t>(first.cells.size() / 2);
-            tail.cells.assign(middle, first.cells.end());
-            first.cells.erase(middle, first.cells.end());
-            first.recompute();
-            tail.recompute();
-            blocks_->insert(blocks_->begin() + 1, std::move(tail));
-        }
+        ++blockedSize_;
+        splitIfFull(0);
     } else {
-        flat_.insert(flat_.begin(), NodeLink{target});
+        insertFlat(0, target);
     }
-    ++size_;
-    if (!blocks_ && flat_.size() > kFlatLimit) becomeBlocks();
 }
 
 void ChildList::insertAfterLowerOrEqual(MapNode* target, SortKey key, std::int32_t value) {
     if (!blocks_) {
-        std::size_t at = firstGreater(flat_, 1, key, value);
-        flat_.insert(flat_.begin() + static_cast<std::ptrdiff_t>(at), NodeLink{target});
-        ++size_;
-        if (flat_.size() > kFlatLimit) becomeBlocks();
+        insertFlat(firstGreater(flat(), flatSize_, 1, key, value), target);
         return;
     }
     std::vector<Block>& blocks = *blocks_;
@@ -91,7 +119,7 @@ void ChildList::insertAfterLowerOrEqual(MapNode* target, SortKey key, std::int32
     bool found = false;
     for (; b < blocks.size(); ++b) {
         if (blocks[b].max(key) <= value) continue;  // nothing greater in here
-        at = firstGreater(blocks[b].cells, b == 0 ? 1 : 0, key, value);
+        at = firstGreater(blocks[b].cells.data(), blocks[b].cells.size(), b == 0 ? 1 : 0, key, value);
         if (at < blocks[b].cells.size()) {
             found = true;
             break;
@@ -104,35 +132,42 @@ void ChildList::insertAfterLowerOrEqual(MapNode* target, SortKey key, std::int32
     Block& block = blocks[b];
     block.cells.insert(block.cells.begin() + static_cast<std::ptrdiff_t>(at), NodeLink{target});
     block.note(target);
-    ++size_;
-    if (block.cells.size() >= kBlockSplit) {
-        Block tail;
-        auto middle = block.cells.begin() + static_cast<std::ptrdiff_t>(block.cells.size() / 2);
-        tail.cells.assign(middle, block.cells.end());
-        block.cells.erase(middle, block.cells.end());
-        block.recompute();
-        tail.recompute();
-        blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
-    }
+    ++blockedSize_;
+    splitIfFull(b);
+}
+
+void ChildList::splitIfFull(std::size_t b) {
+    std::vector<Block>& blocks = *blocks_;
+    std::vector<NodeLink>& cells = blocks[b].cells;
+    if (cells.size() < kBlockSplit) return;
+    // Halves keep every insertion within a block cheap.
+    Block tail;
+    const auto middle = cells.begin() + static_cast<std::ptrdiff_t>(cells.size() / 2);
+    tail.cells.assign(middle, cells.end());
+    cells.erase(middle, cells.end());
+    blocks[b].recompute();
+    tail.recompute();
+    blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
 }
 
 void ChildList::becomeBlocks() {
     auto blocks = std::make_unique<std::vector<Block>>(1);
-    blocks->front().cells = std::move(flat_);
+    blocks->front().cells.assign(flat(), flat() + flatSize_);
     blocks->front().recompute();
-    flat_ = {};
+    blockedSize_ = flatSize_;
+    freeFlat();
     blocks_ = std::move(blocks);
 }
 
 void ChildList::clear() {
-    flat_ = {};
+    freeFlat();
     blocks_.reset();
-    size_ = 0;
+    blockedSize_ = 0;
 }
 
 MapNode* ChildList::const_iterator::operator*() const {
     if (list_->blocks_) return (*list_->blocks_)[block_].cells[cell_].target;
-    return list_->flat_[cell_].target;
+    return list_->flat()[cell_].target;
 }
 
 ChildList::const_iterator& ChildList::const_iterator::operator++() {
@@ -156,7 +191,7 @@ ChildList::const_iterator ChildList::end() const {
     if (blocks_) {
         it.block_ = blocks_->size();
     } else {
-        it.cell_ = flat_.size();
+        it.cell_ = flatSize_;
     }
     return it;
 }

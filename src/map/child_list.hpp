@@ -3,7 +3,8 @@
 // The insertion rule compares a new target with the first cell and then scans
 // for the first later cell whose key is strictly greater. A plain list makes
 // that linear per insertion, so a node with many links costs quadratic time.
-// Small lists stay flat; a long one becomes a list of blocks that each know
+// Small lists stay flat (the first two cells inside the list itself, most
+// nodes have no more); a long one becomes a list of blocks that each know
 // their largest x and y, so the scan skips whole blocks. The order that
 // results is exactly the one a plain list would give.
 #pragma once
@@ -34,8 +35,8 @@ public:
     ChildList(const ChildList&) = delete;
     ChildList& operator=(const ChildList&) = delete;
 
-    [[nodiscard]] std::size_t size() const { return size_; }
-    [[nodiscard]] bool empty() const { return size_ == 0; }
+    [[nodiscard]] std::size_t size() const { return blocks_ ? blockedSize_ : flatSize_; }
+    [[nodiscard]] bool empty() const { return size() == 0; }
     [[nodiscard]] MapNode* front() const;
 
     // Puts a cell for `target` in front of the first cell.
@@ -75,11 +76,25 @@ public:
 
 private:
     struct Block;
-    void becomeBlocks();
+    static constexpr std::uint32_t kInline = 2;
 
-    std::size_t size_ = 0;
-    std::vector<NodeLink> flat_;                  // while the list is short
-    std::unique_ptr<std::vector<Block>> blocks_;  // once it is long
+    [[nodiscard]] NodeLink* flat() { return flatCapacity_ > kInline ? heap_ : inline_; }
+    [[nodiscard]] const NodeLink* flat() const { return flatCapacity_ > kInline ? heap_ : inline_; }
+    void insertFlat(std::size_t at, MapNode* target);
+    void freeFlat();
+    void becomeBlocks();
+    void splitIfFull(std::size_t block);
+
+    // While the list is short: its cells, inside the list or on the heap.
+    std::uint32_t flatSize_ = 0;
+    std::uint32_t flatCapacity_ = kInline;
+    union {
+        NodeLink inline_[kInline];
+        NodeLink* heap_;
+    };
+    // Once it is long: blocks, and the number of cells in them.
+    std::unique_ptr<std::vector<Block>> blocks_;
+    std::size_t blockedSize_ = 0;
 };
 
 }  // namespace cxl

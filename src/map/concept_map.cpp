@@ -22,26 +22,24 @@ MapNode& NodeList::append(MapNode node) {
     return added;
 }
 
-MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string id, std::string label,
+MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::string_view label,
                     std::int32_t x, std::int32_t y, std::int32_t width) {
     MapNode node;
-    node.id = std::move(id);
-    node.label = std::move(label);
+    node.id = map.texts.store(id);
+    node.label = map.texts.store(label);
     node.x = x;
     node.y = y;
     node.width = width;
     node.kind = kind;
     const bool isConcept = kind == NodeKind::Concept;
     MapNode& added = (isConcept ? map.concepts : map.phrases).append(std::move(node));
-    // emplace keeps an existing entry: the first node of an id stays the one found.
-    (isConcept ? map.conceptIndex : map.phraseIndex).emplace(std::string_view(added.id), &added);
+    (isConcept ? map.conceptIndex : map.phraseIndex).insertFirst(&added);
     return added;
 }
 
 MapNode* findNode(const ConceptMap& map, std::string_view key) {
-    if (auto it = map.conceptIndex.find(key); it != map.conceptIndex.end()) return it->second;
-    if (auto it = map.phraseIndex.find(key); it != map.phraseIndex.end()) return it->second;
-    return nullptr;
+    if (MapNode* found = map.conceptIndex.find(key)) return found;
+    return map.phraseIndex.find(key);
 }
 
 bool isAligned(const MapNode& n, const MapNode& f) {
@@ -89,6 +87,7 @@ void releaseMap(ConceptMap& map) {
     map.roots.shrink_to_fit();
     map.concepts.clear();
     map.phrases.clear();
+    map.texts.clear();
 }
 
 }  // namespace cxl

@@ -6,18 +6,19 @@
 #include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "map/child_list.hpp"
+#include "map/first_index.hpp"
+#include "map/text_arena.hpp"
 
 namespace cxl {
 
 enum class NodeKind : std::int32_t { Concept = 0, LinkingPhrase = 1 };
 
 struct MapNode {
-    std::string id;     // normalised; only used to resolve connections
-    std::string label;  // normalised; what the description shows
+    std::string_view id;     // normalised; only used to resolve connections
+    std::string_view label;  // normalised; what the description shows
     std::int32_t x = 0;  // centre of the box
     std::int32_t y = 0;
     std::int32_t width = 0;
@@ -55,19 +56,24 @@ using ConceptList = NodeList;
 using PhraseList = NodeList;
 using RootList = std::vector<NodeLink>;
 
+inline std::string_view idOf(const MapNode& node) { return node.id; }
+
 struct ConceptMap {
     ConceptList concepts;
     PhraseList phrases;
     RootList roots;
 
+    // Owns every id and label that the nodes view.
+    TextArena texts;
+
     // First node of each id, concepts and phrases apart, so that a lookup
     // answers what a scan of the concepts and then the phrases would.
-    std::unordered_map<std::string_view, MapNode*> conceptIndex;
-    std::unordered_map<std::string_view, MapNode*> phraseIndex;
+    FirstIndex<MapNode, idOf> conceptIndex;
+    FirstIndex<MapNode, idOf> phraseIndex;
 };
 
-// Creates a node at the tail of its kind's list.
-MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string id, std::string label,
+// Creates a node at the tail of its kind's list, with copies of both texts.
+MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::string_view label,
                     std::int32_t x, std::int32_t y, std::int32_t width);
 
 // The first concept whose id is `key` byte for byte, else the first such

@@ -1,6 +1,8 @@
 #include "map/encoding.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdint>
 
 namespace cxl {
@@ -13,8 +15,19 @@ bool isXmlChar(std::uint32_t c) {
     return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
 }
 
+// Bytes that are whole XML characters on their own in UTF-8.
+constexpr std::array<bool, 256> kPlainAscii = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0x20; c < 0x80; ++c) table[static_cast<std::size_t>(c)] = true;
+    table['\t'] = table['\n'] = table['\r'] = true;
+    return table;
+}();
+
 class Utf8Checker {
 public:
+    // The common case, decided without the state machine.
+    [[nodiscard]] bool plain(std::uint8_t byte) const { return pending_ == 0 && kPlainAscii[byte]; }
+
     bool feed(std::uint8_t byte) {
         if (pending_ == 0) {
             if (byte < 0x80) return isXmlChar(byte);
@@ -44,6 +57,7 @@ private:
 
 class Utf16Checker {
 public:
+    [[nodiscard]] static bool plain(std::uint8_t) { return false; }
     explicit Utf16Checker(bool bigEndian) : bigEndian_(bigEndian) {}
     bool feed(std::uint8_t byte) {
         if (!haveFirst_) {
@@ -75,17 +89,50 @@ private:
     std::uint32_t highSurrogate_ = 0;
 };
 
+// True when none of the eight bytes of `word` is outside 0x20..0x7F, so that
+// all of them are plain ASCII characters.
+bool allPrintableAscii(std::uint64_t word) {
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    constexpr std::uint64_t kSpaces = 0x2020202020202020ULL;
+    // A byte below 0x20 borrows in the subtraction and sets its high bit.
+    return ((word | (word - kSpaces)) & kHigh) == 0;
+}
+
+template <typename Checker>
+bool feedBytes(Checker& checker, const std::uint8_t* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!checker.plain(bytes[i]) && !checker.feed(bytes[i])) return false;
+    }
+    return true;
+}
+
+bool feedBytes(Utf8Checker& checker, const std::uint8_t* bytes, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size) {
+        // Eight plain bytes at a time while no sequence is open.
+        if (checker.complete() && size - i >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes + i, 8);
+            if (allPrintableAscii(word)) {
+                i += 8;
+                continue;
+            }
+        }
+        const std::size_t stop = std::min(size, i + 8);
+        for (; i < stop; ++i) {
+            if (!checker.plain(bytes[i]) && !checker.feed(bytes[i])) return false;
+        }
+    }
+    return true;
+}
+
 template <typename Checker>
 bool checkRest(std::FILE* file, Checker& checker, const std::uint8_t* head, std::size_t headSize) {
-    for (std::size_t i = 0; i < headSize; ++i) {
-        if (!checker.feed(head[i])) return false;
-    }
+    if (!feedBytes(checker, head, headSize)) return false;
     std::array<std::uint8_t, 1 << 16> buffer{};
     std::size_t got = 0;
     while ((got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
-        for (std::size_t i = 0; i < got; ++i) {
-            if (!checker.feed(buffer[i])) return false;
-        }
+        if (!feedBytes(checker, buffer.data(), got)) return false;
     }
     return std::ferror(file) == 0 && checker.complete();
 }

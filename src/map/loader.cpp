@@ -3,7 +3,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "map/encoding.hpp"
@@ -18,65 +19,119 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-using AppearanceIndex = std::unordered_map<std::string_view, mxml_node_t*>;
-
-// The elements the loader reads, gathered in one walk of the document.
-struct Elements {
-    std::vector<mxml_node_t*> concepts;
-    std::vector<mxml_node_t*> phrases;
-    std::vector<mxml_node_t*> connections;
-    AppearanceIndex conceptAppearances;  // first appearance of each raw id
-    AppearanceIndex phraseAppearances;
+struct Box {
+    const char* id = nullptr;  // in the document tree
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
 };
 
-void noteAppearance(AppearanceIndex& index, mxml_node_t* element) {
-    if (const char* id = mxmlElementGetAttr(element, "id")) index.emplace(id, element);
-}
+std::string_view idOfBox(const Box& box) { return box.id; }
+using BoxIndex = FirstIndex<Box, idOfBox>;
 
-Elements gatherElements(mxml_node_t* top) {
-    Elements found;
-    for (mxml_node_t* node = mxmlFindElement(top, top, nullptr, nullptr, nullptr, MXML_DESCEND);
-         node != nullptr;
-         node = mxmlFindElement(node, top, nullptr, nullptr, nullptr, MXML_DESCEND)) {
-        const char* name = mxmlGetElement(node);
-        if (std::strcmp(name, "concept") == 0) {
-            found.concepts.push_back(node);
-        } else if (std::strcmp(name, "linking-phrase") == 0) {
-            found.phrases.push_back(node);
-        } else if (std::strcmp(name, "connection") == 0) {
-            found.connections.push_back(node);
-        } else if (std::strcmp(name, "concept-appearance") == 0) {
-            noteAppearance(found.conceptAppearances, node);
-        } else if (std::strcmp(name, "linking-phrase-appearance") == 0) {
-            noteAppearance(found.phraseAppearances, node);
+// A node waiting for its appearance, found by its raw (unnormalised) id.
+struct PendingBox {
+    MapNode* node;
+    const char* rawId;  // in the document tree
+};
+
+// Raw keys in the document tree; none where the attribute is missing.
+struct RawConnection {
+    const char* fromId;
+    const char* toId;
+};
+
+// What the loader needs from the document, gathered in one walk in document
+// order so that the tree is read front to back. The raw texts stay in the
+// tree, which lives until the connections are linked.
+class Walk {
+public:
+    explicit Walk(ConceptMap& map) : map_(map) {}
+
+    void run(mxml_node_t* top) {
+        for (mxml_node_t* node = mxmlFindElement(top, top, nullptr, nullptr, nullptr, MXML_DESCEND);
+             node != nullptr;
+             node = mxmlFindElement(node, top, nullptr, nullptr, nullptr, MXML_DESCEND)) {
+            const char* name = mxmlGetElement(node);
+            if (std::strcmp(name, "concept") == 0) {
+                createNode(node, NodeKind::Concept);
+            } else if (std::strcmp(name, "linking-phrase") == 0) {
+                createNode(node, NodeKind::LinkingPhrase);
+            } else if (std::strcmp(name, "connection") == 0) {
+                noteConnection(node);
+            } else if (std::strcmp(name, "concept-appearance") == 0) {
+                noteAppearance(node, conceptBoxes_);
+            } else if (std::strcmp(name, "linking-phrase-appearance") == 0) {
+                noteAppearance(node, phraseBoxes_);
+            }
         }
     }
-    return found;
-}
 
-std::int32_t numberAttr(mxml_node_t* element, const char* name) {
-    if (element == nullptr) return 0;
-    const char* value = mxmlElementGetAttr(element, name);
-    return value == nullptr ? 0 : leadingInteger(value);
-}
+    // Gives each node the first appearance of its kind that carries its raw id.
+    void placeNodes() {
+        for (const PendingBox& pending : pending_) {
+            BoxIndex& boxes = pending.node->kind == NodeKind::Concept ? conceptBoxes_ : phraseBoxes_;
+            if (const Box* box = boxes.find(pending.rawId)) {
+                pending.node->x = box->x;
+                pending.node->y = box->y;
+                pending.node->width = box->width;
+            }
+        }
+    }
 
-void createNodes(ConceptMap& map, NodeKind kind, const std::vector<mxml_node_t*>& elements,
-                 const AppearanceIndex& appearances) {
-    for (mxml_node_t* element : elements) {
+    // Links the connections in document order; false at the first one that
+    // names no node.
+    bool linkConnections() {
+        for (const RawConnection& connection : connections_) {
+            MapNode* source = connection.fromId == nullptr ? nullptr : findNode(map_, connection.fromId);
+            MapNode* target = connection.toId == nullptr ? nullptr : findNode(map_, connection.toId);
+            if (source == nullptr || target == nullptr) return false;
+            addLink(*source, *target);
+        }
+        return true;
+    }
+
+private:
+    void createNode(mxml_node_t* element, NodeKind kind) {
         const char* rawLabel = mxmlElementGetAttr(element, "label");
         const char* rawId = mxmlElementGetAttr(element, "id");
         // The format lets the label stand in for a missing id.
         if (rawId == nullptr) rawId = rawLabel;
-        mxml_node_t* appearance = nullptr;
-        if (rawId != nullptr) {
-            if (auto it = appearances.find(rawId); it != appearances.end()) appearance = it->second;
-        }
-        appendNode(map, kind, normaliseText(rawId == nullptr ? "" : rawId),
-                   normaliseText(rawLabel == nullptr ? "" : rawLabel),
-                   numberAttr(appearance, "x"), numberAttr(appearance, "y"),
-                   numberAttr(appearance, "width"));
+        normaliseText(rawId == nullptr ? "" : rawId, id_);
+        normaliseText(rawLabel == nullptr ? "" : rawLabel, label_);
+        MapNode& node = appendNode(map_, kind, id_, label_, 0, 0, 0);
+        if (rawId != nullptr) pending_.push_back({&node, rawId});  // else no appearance
     }
-}
+
+    void noteAppearance(mxml_node_t* element, BoxIndex& boxes) {
+        const char* id = mxmlElementGetAttr(element, "id");
+        if (id == nullptr || boxes.find(id) != nullptr) return;
+        Box& box = boxStore_.emplace_back();
+        box.id = id;
+        box.x = numberAttr(element, "x");
+        box.y = numberAttr(element, "y");
+        box.width = numberAttr(element, "width");
+        boxes.insertFirst(&box);
+    }
+
+    void noteConnection(mxml_node_t* element) {
+        connections_.push_back({mxmlElementGetAttr(element, "from-id"), mxmlElementGetAttr(element, "to-id")});
+    }
+
+    static std::int32_t numberAttr(mxml_node_t* element, const char* name) {
+        const char* value = mxmlElementGetAttr(element, name);
+        return value == nullptr ? 0 : leadingInteger(value);
+    }
+
+    ConceptMap& map_;
+    std::deque<Box> boxStore_;
+    BoxIndex conceptBoxes_;
+    BoxIndex phraseBoxes_;
+    std::vector<PendingBox> pending_;
+    std::vector<RawConnection> connections_;
+    std::string id_;  // reused normalisation buffers
+    std::string label_;
+};
 
 }  // namespace
 
@@ -85,19 +140,10 @@ LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
     if (!hasXmlCharacters(file.get())) return LoadStatus::NotXml;
     XmlDocument document(mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
     if (!document) return LoadStatus::NotXml;
-
-    const Elements elements = gatherElements(document.top());
-    createNodes(map, NodeKind::Concept, elements.concepts, elements.conceptAppearances);
-    createNodes(map, NodeKind::LinkingPhrase, elements.phrases, elements.phraseAppearances);
-
-    for (mxml_node_t* connection : elements.connections) {
-        const char* fromId = mxmlElementGetAttr(connection, "from-id");
-        const char* toId = mxmlElementGetAttr(connection, "to-id");
-        MapNode* source = fromId == nullptr ? nullptr : findNode(map, fromId);
-        MapNode* target = toId == nullptr ? nullptr : findNode(map, toId);
-        if (source == nullptr || target == nullptr) return LoadStatus::MissingNode;
-        addLink(*source, *target);
-    }
+    Walk walk(map);
+    walk.run(document.top());
+    walk.placeNodes();
+    if (!walk.linkConnections()) return LoadStatus::MissingNode;
     buildRootList(map);
     return LoadStatus::Loaded;
 }

@@ -16,6 +16,12 @@ bool isLeadingSpace(char c) {
 
 std::string normaliseText(std::string_view text) {
     std::string out;
+    normaliseText(text, out);
+    return out;
+}
+
+void normaliseText(std::string_view text, std::string& out) {
+    out.clear();
     out.reserve(text.size());
     bool pendingSpace = false;
     for (char c : text) {
@@ -27,7 +33,6 @@ std::string normaliseText(std::string_view text) {
         pendingSpace = false;
         out.push_back(c);
     }
-    return out;
 }
 
 std::int32_t leadingInteger(std::string_view text) {

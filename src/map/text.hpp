@@ -11,6 +11,8 @@ namespace cxl {
 // blanks inside into one space. Every other byte, carriage return and the
 // bytes of multi-byte characters included, is kept as it is.
 std::string normaliseText(std::string_view text);
+// The same into `out`, whose storage is reused from call to call.
+void normaliseText(std::string_view text, std::string& out);
 
 // Leading decimal conversion: white space, an optional sign, then digits up
 // to the first other byte. No digits give 0; values beyond 32 bits are

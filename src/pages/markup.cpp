@@ -1,10 +1,19 @@
 #include "pages/markup.hpp"
 
 #include <algorithm>
+#include <string>
 
 namespace cxl {
 
 namespace {
+
+// Straight into the stream's buffer: pages are written in many small pieces,
+// and a formatted write per piece costs more than the copy itself. A short
+// write marks the stream bad, as a formatted write would.
+void put(std::ostream& out, const char* data, std::size_t size) {
+    const auto count = static_cast<std::streamsize>(size);
+    if (out.rdbuf()->sputn(data, count) != count) out.setstate(std::ios::badbit);
+}
 
 std::string_view replacementFor(char c, bool inLink) {
     switch (c) {
@@ -25,10 +34,10 @@ void writeEscaped(std::ostream& out, std::string_view text, bool inLink) {
     while (start < text.size()) {
         const std::size_t hit = text.find_first_of(special, start);
         const std::size_t stop = hit == std::string_view::npos ? text.size() : hit;
-        out.write(text.data() + start, static_cast<std::streamsize>(stop - start));
+        put(out, text.data() + start, stop - start);
         if (hit == std::string_view::npos) break;
         const std::string_view replacement = replacementFor(text[hit], inLink);
-        out.write(replacement.data(), static_cast<std::streamsize>(replacement.size()));
+        put(out, replacement.data(), replacement.size());
         start = hit + 1;
     }
 }
@@ -49,7 +58,7 @@ void writeLine(std::ostream& out, std::string_view format, std::string_view text
             start = mark + 1;
             continue;
         }
-        out.write(format.data(), static_cast<std::streamsize>(mark));
+        put(out, format.data(), mark);
         if (what == 's') {
             writeText(out, text);
         } else {
@@ -58,14 +67,14 @@ void writeLine(std::ostream& out, std::string_view format, std::string_view text
         format.remove_prefix(mark + 2);
         start = 0;
     }
-    out.write(format.data(), static_cast<std::streamsize>(format.size()));
+    put(out, format.data(), format.size());
 }
 
 void writeSpaces(std::ostream& out, std::size_t count) {
-    static constexpr std::string_view kSpaces = "                                                                ";
+    static const std::string kSpaces(512, ' ');
     while (count > 0) {
         const std::size_t chunk = std::min(count, kSpaces.size());
-        out.write(kSpaces.data(), static_cast<std::streamsize>(chunk));
+        put(out, kSpaces.data(), chunk);
         count -= chunk;
     }
 }

@@ -1,0 +1,52 @@
+// Storage for the model's texts: a few large blocks instead of one
+// allocation per id and label, all given back at once.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace cxl {
+
+class TextArena {
+public:
+    // A copy of `text` that lives as long as the arena.
+    std::string_view store(std::string_view text) {
+        if (text.empty()) return {};
+        if (text.size() > kBlockSize / 4) {
+            // A long text gets a block of its own, so the current block goes on.
+            large_.push_back(std::make_unique<char[]>(text.size()));
+            std::memcpy(large_.back().get(), text.data(), text.size());
+            return {large_.back().get(), text.size()};
+        }
+        if (current_ == nullptr || kBlockSize - used_ < text.size()) {
+            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+            current_ = blocks_.back().get();
+            used_ = 0;
+        }
+        char* at = current_ + used_;
+        std::memcpy(at, text.data(), text.size());
+        used_ += text.size();
+        return {at, text.size()};
+    }
+
+    void clear() {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        large_.clear();
+        large_.shrink_to_fit();
+        current_ = nullptr;
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::unique_ptr<char[]>> large_;
+    char* current_ = nullptr;  // the last block of `blocks_`, being filled
+    std::size_t used_ = 0;
+};
+
+}  // namespace cxl
