@@ -5,8 +5,10 @@
 // Shapes:
 //   course  a hierarchy of bounded depth under several roots: each concept
 //           hangs from an earlier one through its own linking phrase; one
-//           phrase in ten also points back at an earlier concept (cross links,
-//           repeated targets); labels with accents and line breaks.
+//           phrase in ten also points at a second concept, either back at an
+//           ancestor (a cycle) or across at a leaf elsewhere (a repeated
+//           target), so the outline stays as deep as the hierarchy; labels
+//           with accents and line breaks.
 //   fan     one concept with CONCEPTS outgoing links, to phrases drawn
 //           anywhere (all insertions into one list of links).
 //   roots   CONCEPTS concepts that nothing points at (the root list).
@@ -80,6 +82,9 @@ Map course(int count, std::mt19937& random) {
     std::uniform_int_distribution<int> x(0, 4000);
     std::uniform_int_distribution<int> width(60, 220);
     std::vector<int> depth(static_cast<std::size_t>(count), 0);
+    std::vector<int> parentOf(static_cast<std::size_t>(count), -1);
+    // Concepts past this index have no children of their own.
+    const int firstLeaf = (count - roots) / 4 + 3;
     for (int i = 0; i < count; ++i) {
         int parent = -1;
         if (i >= roots) {
@@ -88,6 +93,7 @@ Map course(int count, std::mt19937& random) {
             const int base = (i - roots) / 4;
             parent = std::min(i - 1, base + static_cast<int>(random() % 3));
             depth[static_cast<std::size_t>(i)] = depth[static_cast<std::size_t>(parent)] + 1;
+            parentOf[static_cast<std::size_t>(i)] = parent;
         }
         const int y = depth[static_cast<std::size_t>(i)] * 120 + static_cast<int>(random() % 5);
         map.concepts.push_back({"c" + std::to_string(i), conceptLabel(random, i), x(random), y, width(random)});
@@ -97,7 +103,12 @@ Map course(int count, std::mt19937& random) {
         map.connections.emplace_back("c" + std::to_string(parent), phraseId);
         map.connections.emplace_back(phraseId, "c" + std::to_string(i));
         if (random() % 10 == 0) {
-            map.connections.emplace_back(phraseId, "c" + std::to_string(random() % static_cast<unsigned>(i)));
+            const int grandparent = parentOf[static_cast<std::size_t>(parent)];
+            // Roots stay untargeted, or their hierarchies would be unreachable.
+            const int second = (random() % 2 == 0 && grandparent >= roots)
+                                   ? grandparent
+                                   : std::min(count - 1, firstLeaf + static_cast<int>(random() % static_cast<unsigned>(count)));
+            map.connections.emplace_back(phraseId, "c" + std::to_string(second));
         }
     }
     return map;
