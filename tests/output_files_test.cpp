@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/test_support.hpp"
 
@@ -111,6 +112,19 @@ TEST(CreatePages, PageThatCannotBeCreatedLeavesNothing) {
         EXPECT_EQ(result.err, "No se puede crear el fichero \"" + c.named + "\"\n" + kPause);
         EXPECT_EQ(snapshot(dir.path()), before);
     }
+}
+
+TEST(CreatePages, FolderWithoutWriteRights) {
+    // Root writes anywhere; elsewhere a read-only folder refuses the page.
+    if (::geteuid() == 0) GTEST_SKIP() << "running as root: rights do not stop a write";
+    TempDir dir;
+    prepareMap(dir);
+    ::chmod(dir.path().c_str(), 0555);
+    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "No se puede crear el fichero \"SIGXX_MapaConceptual.html\"\n" + kPause);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(WritePages, FullDiskLeavesNoPage) {
