@@ -27,106 +27,49 @@ std::vector<std::string> rootIds(const ConceptMap& map) {
 
 using Ids = std::vector<std::string>;
 
-// A source concept at the origin, and targets added in the given order.
-struct Fan {
+struct Target {
+    std::string id;
+    std::int32_t x, y, width;
+};
+
+// The children of one source after linking `targets` in this order.
+Ids orderAfterLinking(const std::vector<Target>& targets) {
     ConceptMap map;
     MapNode& source = addConcept(map, "S", "S");
-    void add(const std::string& id, int x, int y, int width) {
-        addLink(source, addConcept(map, id, id, x, y, width));
-    }
-};
+    for (const Target& t : targets) addLink(source, addConcept(map, t.id, t.id, t.x, t.y, t.width));
+    return childIds(source);
+}
 
 }  // namespace
 
-TEST(LinkOrder, AlignedCentresOrderByY) {
-    Fan fan;
-    fan.add("F", 300, 200, 100);
-    fan.add("N", 302, 120, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"N", "F"}));
-}
-
-TEST(LinkOrder, AlignedLeftOrRightEdgesOrderByY) {
-    Fan fan;
-    fan.add("F", 300, 200, 100);
-    fan.add("G", 330, 260, 160);  // left edges both at 250
-    EXPECT_EQ(childIds(fan.source), (Ids{"F", "G"}));
-    fan.add("H", 280, 90, 140);   // right edges both at 350
-    EXPECT_EQ(childIds(fan.source), (Ids{"H", "F", "G"}));
-}
-
-TEST(LinkOrder, OddWidthsHalveTowardZero) {
-    Fan fan;
-    fan.add("F", 100, 0, 61);
-    fan.add("N", 110, 5, 81);  // left edges both at 70
-    EXPECT_EQ(childIds(fan.source), (Ids{"F", "N"}));
-
-    // F's half-width is -30 (not -31), so its right edge is 70 and N's
-    // centre, 73, lines up with it: key y puts N after F. Rounding down would
-    // give 69, not aligned, and key x would put N in front.
-    Fan negative;
-    negative.add("F", 100, 50, -61);
-    negative.add("N", 73, 60, 0);
-    EXPECT_EQ(childIds(negative.source), (Ids{"F", "N"}));
-}
-
-TEST(LinkOrder, ToleranceIsThreeNotFour) {
-    Fan four;
-    four.add("F", 100, 50, 60);
-    four.add("N", 104, 40, 60);
-    EXPECT_EQ(childIds(four.source), (Ids{"F", "N"}));
-
-    Fan three;
-    three.add("F", 100, 50, 60);
-    three.add("N", 103, 40, 60);
-    EXPECT_EQ(childIds(three.source), (Ids{"N", "F"}));
-
-    Fan below;
-    below.add("F", 100, 50, 60);
-    below.add("N", 97, 40, 60);
-    EXPECT_EQ(childIds(below.source), (Ids{"N", "F"}));
-}
-
-TEST(LinkOrder, MixedKeysFollowTheOrderOfCalls) {
-    Fan fan;
-    fan.add("A", 100, 300, 60);
-    fan.add("B", 400, 100, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"A", "B"}));
-    fan.add("K", 101, 200, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"K", "A", "B"}));
-    fan.add("D", 400, 50, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"K", "A", "B", "D"}));
-    fan.add("E", 250, 10, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"K", "A", "E", "B", "D"}));
-}
-
-TEST(LinkOrder, EqualKeysGoAfter) {
-    Fan fan;
-    fan.add("T1", 100, 50, 60);
-    fan.add("T2", 300, 50, 60);
-    fan.add("T3", 300, 80, 60);
-    EXPECT_EQ(childIds(fan.source), (Ids{"T1", "T2", "T3"}));
-
-    Fan same;
-    same.add("A", 100, 50, 60);
-    same.add("B", 100, 50, 60);  // aligned, equal y: after the first cell
-    EXPECT_EQ(childIds(same.source), (Ids{"A", "B"}));
-}
-
-TEST(LinkOrder, OnlyTheFirstCellDecidesAlignment) {
-    Fan fan;
-    fan.add("F", 100, 500, 60);
-    fan.add("L", 400, 100, 60);
-    fan.add("N", 401, 50, 60);  // lines up with L, not with F: key x
-    EXPECT_EQ(childIds(fan.source), (Ids{"F", "L", "N"}));
-}
-
-TEST(LinkOrder, ExtremeCoordinatesAreComparedExactly) {
-    Fan fan;
-    fan.add("F", 2147483647, 10, 2147483647);
-    fan.add("N", -2147483647 - 1, 5, -2147483647 - 1);
-    // Far apart on every test: key x, and the smaller x goes in front.
-    EXPECT_EQ(childIds(fan.source), (Ids{"N", "F"}));
-    EXPECT_FALSE(isAligned(*findNode(fan.map, "N"), *findNode(fan.map, "F")));
+TEST(LinkOrder, ExamplesOfThePositionRule) {
+    constexpr std::int32_t kMax = 2147483647;
+    constexpr std::int32_t kMin = -kMax - 1;
+    struct Case {
+        const char* what;
+        std::vector<Target> targets;
+        Ids expected;
+    };
+    const std::vector<Case> cases = {
+        {"centres 2 apart: key y", {{"F", 300, 200, 100}, {"N", 302, 120, 60}}, {"N", "F"}},
+        {"left edges, then right edges equal: key y",
+         {{"F", 300, 200, 100}, {"G", 330, 260, 160}, {"H", 280, 90, 140}}, {"H", "F", "G"}},
+        {"odd widths halve down", {{"F", 100, 0, 61}, {"N", 110, 5, 81}}, {"F", "N"}},
+        // F's half-width is -30, not -31: its right edge 70 lines up with N (73).
+        {"negative widths halve toward zero", {{"F", 100, 50, -61}, {"N", 73, 60, 0}}, {"F", "N"}},
+        {"4 apart is not aligned", {{"F", 100, 50, 60}, {"N", 104, 40, 60}}, {"F", "N"}},
+        {"3 apart is aligned", {{"F", 100, 50, 60}, {"N", 103, 40, 60}}, {"N", "F"}},
+        {"3 apart the other way", {{"F", 100, 50, 60}, {"N", 97, 40, 60}}, {"N", "F"}},
+        {"mixed keys",
+         {{"A", 100, 300, 60}, {"B", 400, 100, 60}, {"K", 101, 200, 60}, {"D", 400, 50, 60}, {"E", 250, 10, 60}},
+         {"K", "A", "E", "B", "D"}},
+        {"equal x go after", {{"T1", 100, 50, 60}, {"T2", 300, 50, 60}, {"T3", 300, 80, 60}}, {"T1", "T2", "T3"}},
+        {"equal y go after the first", {{"A", 100, 50, 60}, {"B", 100, 50, 60}}, {"A", "B"}},
+        {"only the first cell decides alignment",
+         {{"F", 100, 500, 60}, {"L", 400, 100, 60}, {"N", 401, 50, 60}}, {"F", "L", "N"}},
+        {"ends of the 32-bit range", {{"F", kMax, 10, kMax}, {"N", kMin, 5, kMin}}, {"N", "F"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(orderAfterLinking(c.targets), c.expected) << c.what;
 }
 
 TEST(AddLink, CountsMarksAndKeepsRepeatsAndSelfLinks) {

@@ -53,8 +53,8 @@ void StopRoutine::removePages() {
 }
 
 void StopRoutine::stop(std::string_view message) {
-    console_.err << message << std::flush;
     removePages();
+    console_.err << message << std::flush;
     stopWithPause(console_);
 }
 

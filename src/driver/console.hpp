@@ -23,8 +23,8 @@ inline constexpr std::string_view kPauseText = "Presiona cualquier tecla para sa
 // is flushed on the way out.
 [[noreturn]] void stopWithPause(Console& console);
 
-// The only way out on a fatal condition: the caller's message, then the
-// removal of the pages this run has created, then the pause.
+// The only way out on a fatal condition: the removal of the pages this run
+// has created, the caller's message, then the pause.
 class StopRoutine {
 public:
     explicit StopRoutine(Console& console) : console_(console) {}

@@ -13,6 +13,16 @@ std::int64_t distance(std::int64_t a, std::int64_t b) { return a > b ? a - b : b
 
 constexpr std::int64_t kAlignTolerance = 3;
 
+// N lines up with F when its centre, left edge or right edge is within the
+// tolerance of F's; 64-bit arithmetic keeps it exact for every 32-bit value.
+bool isAligned(const MapNode& n, const MapNode& f) {
+    const std::int64_t nx = n.x;
+    const std::int64_t fx = f.x;
+    return distance(nx, fx) <= kAlignTolerance ||
+           distance(nx - halfWidth(n), fx - halfWidth(f)) <= kAlignTolerance ||
+           distance(nx + halfWidth(n), fx + halfWidth(f)) <= kAlignTolerance;
+}
+
 }  // namespace
 
 MapNode& NodeList::append(MapNode node) {
@@ -42,13 +52,6 @@ MapNode* findNode(const ConceptMap& map, std::string_view key) {
     return map.phraseIndex.find(key);
 }
 
-bool isAligned(const MapNode& n, const MapNode& f) {
-    const std::int64_t nx = n.x;
-    const std::int64_t fx = f.x;
-    return distance(nx, fx) <= kAlignTolerance ||
-           distance(nx - halfWidth(n), fx - halfWidth(f)) <= kAlignTolerance ||
-           distance(nx + halfWidth(n), fx + halfWidth(f)) <= kAlignTolerance;
-}
 
 void addLink(MapNode& source, MapNode& target) {
     ++source.childCount;

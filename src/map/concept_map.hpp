@@ -88,7 +88,4 @@ void buildRootList(ConceptMap& map);
 
 void releaseMap(ConceptMap& map);
 
-// The alignment test of the insertion rule, exact for every 32-bit value.
-bool isAligned(const MapNode& n, const MapNode& f);
-
 }  // namespace cxl
