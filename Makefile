@@ -4,7 +4,7 @@
 BUILD_PACKAGES := cmake g++ make pkg-config libmxml-dev libgtest-dev
 TEST_PACKAGES := libxml2-utils w3c-sgml-lib
 SANITIZE_PACKAGES := clang libclang-rt-14-dev
-BROWSER_PACKAGES := chromium
+BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
 
