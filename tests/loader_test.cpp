@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,18 @@ TEST(Loader, EncodingsWithByteOrderMarks) {
     load(bigEndian, bigLoaded);
     ASSERT_EQ(bigLoaded.status, LoadStatus::Loaded);
     EXPECT_EQ(only(bigLoaded.map.concepts).label, "Ñandú");
+}
+
+TEST(Loader, ReadsFromAPipe) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string bytes = document("<concept id=\"a\" label=\"Tubo\"/>");
+    ASSERT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(ends[1]);
+    Loaded loaded;
+    loaded.status = loadMap(::fdopen(ends[0], "r"), loaded.map);
+    ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+    EXPECT_EQ(only(loaded.map.concepts).label, "Tubo");
 }
 
 TEST(Loader, DocumentsThatAreNotXml) {

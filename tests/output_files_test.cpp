@@ -73,6 +73,16 @@ TEST(ExistingPages, DanglingLinkIsNeverFollowed) {
     }
 }
 
+TEST(ExistingPages, NamedPipeIsRefusedWithoutWaiting) {
+    TempDir dir;
+    prepareMap(dir);
+    ASSERT_EQ(::mkfifo((dir / "SIGXX_Desc.html").c_str(), 0600), 0);
+    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "Ya existe el fichero \"SIGXX_Desc.html\"\n" + kPause);
+    EXPECT_FALSE(fs::exists(dir / "SIGXX_MapaConceptual.html"));
+}
+
 TEST(ExistingPages, UnreadablePageIsNotEmptied) {
     TempDir dir;
     prepareMap(dir);

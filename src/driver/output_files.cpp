@@ -1,7 +1,6 @@
 #include "driver/output_files.hpp"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,9 +11,11 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 
 void refuseExisting(const std::string& path, StopRoutine& stop) {
-    // A file counts as existing when it opens for reading.
-    if (std::FILE* existing = std::fopen(path.c_str(), "r")) {
-        std::fclose(existing);
+    // A file counts as existing when it opens for reading. Without blocking:
+    // a named pipe of that name would otherwise wait for a writer forever.
+    const int existing = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (existing >= 0) {
+        ::close(existing);
         stop.stop(messageWith("Ya existe el fichero \"%s\"\n", path));
     }
 }

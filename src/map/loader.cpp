@@ -133,11 +133,27 @@ private:
     std::string label_;
 };
 
+// The file is read twice, once to look at its bytes and once to parse it. A
+// pipe cannot be rewound, so its content is first copied to a temporary file.
+std::unique_ptr<std::FILE, FileCloser> rewindable(std::unique_ptr<std::FILE, FileCloser> file) {
+    if (std::fseek(file.get(), 0, SEEK_CUR) == 0) return file;
+    std::unique_ptr<std::FILE, FileCloser> copy(std::tmpfile());
+    if (!copy) return nullptr;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (std::fwrite(buffer, 1, got, copy.get()) != got) return nullptr;
+    }
+    if (std::ferror(file.get()) != 0 || std::fflush(copy.get()) != 0) return nullptr;
+    std::rewind(copy.get());
+    return copy;
+}
+
 }  // namespace
 
 LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
-    std::unique_ptr<std::FILE, FileCloser> file(cxlFile);
-    if (!hasXmlCharacters(file.get())) return LoadStatus::NotXml;
+    auto file = rewindable(std::unique_ptr<std::FILE, FileCloser>(cxlFile));
+    if (!file || !hasXmlCharacters(file.get())) return LoadStatus::NotXml;
     XmlDocument document(mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
     if (!document) return LoadStatus::NotXml;
     Walk walk(map);
