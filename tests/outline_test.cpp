@@ -2,7 +2,6 @@
 // guards on maps built by hand.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "pages/outline.hpp"
@@ -329,17 +328,6 @@ TEST(Outline, PhraseReachedAgainThroughAConceptIsExpanded) {
               "        </ul>\n"
               "      </li>\n"
               "    </ul>\n");
-}
-
-TEST(Outline, SubtreeKeepsTheIndentLevel) {
-    ConceptMap map;
-    buildLivingBeings(map);
-    std::ostringstream out;
-    OutlineState state;
-    state.indentLevel = 8;
-    writeSubtree(out, *findNode(map, "c1"), state);
-    EXPECT_EQ(state.indentLevel, 8);
-    EXPECT_EQ(out.str().substr(0, 30), "<strong>Living beings</strong>");
 }
 
 TEST(Outline, MillionPhraseChainNeedsNoCallStack) {

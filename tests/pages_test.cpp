@@ -105,20 +105,6 @@ TEST(Markup, UnitNameIsEscapedAsTextAndAsLinkTarget) {
     EXPECT_EQ(count(page, "%25"), 3U);
 }
 
-TEST(Markup, LabelsAreEscapedInTheOutline) {
-    ConceptMap map;
-    addConcept(map, "a", "Sal & pimienta");
-    addPhrase(map, "p", "a < b");
-    addConcept(map, "b", "\"<em>\" 100% #?");
-    link(map, "a", "p");
-    link(map, "p", "b");
-    buildRootList(map);
-    const std::string page = descriptionOf(map, "SIGXX");
-    EXPECT_NE(page.find("<li><strong>Sal &amp; pimienta</strong>\n"), std::string::npos);
-    EXPECT_NE(page.find("<li>a &lt; b <strong>&quot;&lt;em&gt;&quot; 100% #?</strong>\n"),
-              std::string::npos);
-}
-
 TEST(Validity, PagesWithMarkupAndItalicsAreStrictXhtml) {
     cxltest::TempDir dir;
     ConceptMap map;

@@ -62,17 +62,6 @@ TEST(Options, NotesOnStandardErrorNeverChangeTheRun) {
     }
 }
 
-TEST(Dialogue, CompleteRunOnTheDefaults) {
-    TempDir dir;
-    copyMap("tests/data/living-beings.cxl", dir);
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
-    EXPECT_EQ(result.out, completeRun("SIGXX"));
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(std::filesystem::exists(dir / "SIGXX_MapaConceptual.html"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "SIGXX_Desc.html"));
-}
-
 TEST(Dialogue, EndOfInputAtEachPromptGivesTheDefault) {
     for (const std::string input : {"", "\n", "\n\n", "mc.cxl", "mc.cxl\nSIGXX"}) {
         TempDir dir;
