@@ -1,10 +1,10 @@
 #include "map/loader.hpp"
 
 #include <cstring>
-#include <memory>
-#include <string_view>
 #include <deque>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "map/encoding.hpp"
@@ -44,9 +44,9 @@ struct RawConnection {
 // What the loader needs from the document, gathered in one walk in document
 // order so that the tree is read front to back. The raw texts stay in the
 // tree, which lives until the connections are linked.
-class Walk {
+class DocumentWalk {
 public:
-    explicit Walk(ConceptMap& map) : map_(map) {}
+    explicit DocumentWalk(ConceptMap& map) : map_(map) {}
 
     void run(mxml_node_t* top) {
         for (mxml_node_t* node = mxmlFindElement(top, top, nullptr, nullptr, nullptr, MXML_DESCEND);
@@ -156,7 +156,7 @@ LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
     if (!file || !hasXmlCharacters(file.get())) return LoadStatus::NotXml;
     XmlDocument document(mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
     if (!document) return LoadStatus::NotXml;
-    Walk walk(map);
+    DocumentWalk walk(map);
     walk.run(document.top());
     walk.placeNodes();
     if (!walk.linkConnections()) return LoadStatus::MissingNode;
