@@ -250,20 +250,7 @@ TEST(Outline, CycleThroughAConceptStopsAtTheConcept) {
 
 TEST(Outline, ConceptBelowTwoRootsIsExpandedUnderTheFirst) {
     ConceptMap map;
-    addConcept(map, "late", "Late", 500);
-    addConcept(map, "early", "Early", 100);
-    addConcept(map, "shared", "Shared");
-    addPhrase(map, "p", "sees", 0);
-    addPhrase(map, "q", "sees", 0);
-    addPhrase(map, "s", "is", 0);
-    addConcept(map, "leaf", "Leaf");
-    link(map, "late", "p");
-    link(map, "p", "shared");
-    link(map, "early", "q");
-    link(map, "q", "shared");
-    link(map, "shared", "s");
-    link(map, "s", "leaf");
-    buildRootList(map);
+    cxltest::buildSharedBelowTwoRoots(map);
     const std::string outline = outlineOf(map);
     EXPECT_LT(outline.find("<strong>Early</strong>"), outline.find("<strong>Shared</strong>"));
     EXPECT_LT(outline.find("<strong>Shared</strong>"), outline.find("<strong>Late</strong>"));

@@ -22,24 +22,6 @@ std::size_t count(const std::string& text, const std::string& what) {
 
 std::size_t lineCount(const std::string& text) { return count(text, "\n"); }
 
-// A map whose outline holds a concept in italics.
-void buildWithItalics(ConceptMap& map) {
-    addConcept(map, "a", "A", 0);
-    addConcept(map, "b", "B", 100);
-    addConcept(map, "shared", "Shared");
-    addPhrase(map, "p", "to", 0);
-    addPhrase(map, "q", "to", 0);
-    addPhrase(map, "r", "has", 0);
-    addConcept(map, "leaf", "Leaf");
-    link(map, "a", "p");
-    link(map, "p", "shared");
-    link(map, "b", "q");
-    link(map, "q", "shared");
-    link(map, "shared", "r");
-    link(map, "r", "leaf");
-    buildRootList(map);
-}
-
 const std::string kItalicsLine =
     "      - Los nodos que ya han sido analizados anteriormente se representan en letra "
     "<em>cursiva</em>.<br/>\n";
@@ -73,7 +55,7 @@ TEST(DescriptionPage, SizeAroundTheOutlineWithAndWithoutItalics) {
     EXPECT_EQ(count(page, "<br/>"), 2U);
 
     ConceptMap italic;
-    buildWithItalics(italic);
+    cxltest::buildSharedBelowTwoRoots(italic);
     const std::string withItalics = descriptionOf(italic, "SIGXX");
     EXPECT_EQ(withItalics.size(), 895U + outlineWithin(withItalics).size());
     EXPECT_EQ(count(withItalics, kItalicsLine), 1U);
@@ -108,7 +90,7 @@ TEST(Markup, UnitNameIsEscapedAsTextAndAsLinkTarget) {
 TEST(Validity, PagesWithMarkupAndItalicsAreStrictXhtml) {
     cxltest::TempDir dir;
     ConceptMap map;
-    buildWithItalics(map);
+    cxltest::buildSharedBelowTwoRoots(map);
     addConcept(map, "odd", "& < > \" ' % # ?");
     buildRootList(map);
     const std::string unit = "Unidad & <2> \"b\" #?%";

@@ -148,6 +148,24 @@ void link(cxl::ConceptMap& map, const std::string& from, const std::string& to) 
     cxl::addLink(*source, *target);
 }
 
+
+void buildSharedBelowTwoRoots(cxl::ConceptMap& map) {
+    addConcept(map, "late", "Late", 500);
+    addConcept(map, "early", "Early", 100);
+    addConcept(map, "shared", "Shared");
+    addPhrase(map, "p", "sees", 0);
+    addPhrase(map, "q", "sees", 0);
+    addPhrase(map, "s", "is", 0);
+    addConcept(map, "leaf", "Leaf");
+    link(map, "late", "p");
+    link(map, "p", "shared");
+    link(map, "early", "q");
+    link(map, "q", "shared");
+    link(map, "shared", "s");
+    link(map, "s", "leaf");
+    buildRootList(map);
+}
+
 std::string outlineOf(cxl::ConceptMap& map, bool* italicsUsed) {
     std::ostringstream out;
     cxl::OutlineState state;
