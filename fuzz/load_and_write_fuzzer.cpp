@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CountingBuffer sink;
     std::ostream out(&sink);
-    cxl::writeGraphicPage(out, unitName);
-    cxl::OutlineState state;
-    cxl::writeDescriptionPage(out, unitName, map, state);
+    const cxl::UnitName unit = cxl::unitNameFor(unitName, "/");
+    cxl::writeGraphicPage(out, unit);
+    cxl::writeDescriptionPage(out, unit, map);
     cxl::releaseMap(map);
     return 0;
 }

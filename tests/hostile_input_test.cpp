@@ -28,7 +28,7 @@ struct Outcome {
 Outcome convert(const std::string& bytes) {
     TempDir dir;
     cxltest::writeFile(dir / "mc.cxl", bytes);
-    Outcome outcome{runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}}),
+    Outcome outcome{runProgram(dir.path(), cxltest::withInput("\n\n\n")),
                     fs::exists(dir / "SIGXX_MapaConceptual.html"), fs::exists(dir / "SIGXX_Desc.html"), {}};
     if (outcome.description) {
         outcome.page = readFile(dir / "SIGXX_Desc.html");

@@ -161,28 +161,103 @@ TEST(Loader, EncodingsWithByteOrderMarks) {
     ASSERT_EQ(withBom.status, LoadStatus::Loaded);
     EXPECT_EQ(only(withBom.map.concepts).label, "Ñandú");
 
-    // The same document in UTF-16 little endian, with its byte-order mark.
-    std::u16string wide = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-                          u"<cmap><concept id=\"a\" label=\"Ñandú\"/></cmap>\n";
-    std::string utf16 = "\xFF\xFE";
-    for (char16_t c : wide) {
-        utf16.push_back(static_cast<char>(c & 0xFF));
-        utf16.push_back(static_cast<char>(c >> 8));
+    // UTF-16 in both byte orders, with characters whose second surrogate
+    // is U+DFFF (U+1F3FF, U+10FFFF), which the parser's own reading cuts.
+    const std::u16string wide = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                                u"<cmap><concept id=\"a\" label=\"Ñandú \U0001F3FF \U0010FFFF \U0001F333\"/>"
+                                u"<concept id=\"b\" label=\"after\"/></cmap>\n";
+    for (const bool bigEndian : {false, true}) {
+        std::string utf16 = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char16_t c : wide) {
+            const char high = static_cast<char>(c >> 8);
+            const char low = static_cast<char>(c & 0xFF);
+            utf16 += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        Loaded loaded;
+        load(utf16, loaded);
+        ASSERT_EQ(loaded.status, LoadStatus::Loaded) << bigEndian;
+        ASSERT_EQ(loaded.map.concepts.size(), 2U);
+        EXPECT_EQ(loaded.map.concepts.begin()->label,
+                  "Ñandú \xF0\x9F\x8F\xBF \xF4\x8F\xBF\xBF \xF0\x9F\x8C\xB3");
     }
-    Loaded wideLoaded;
-    load(utf16, wideLoaded);
-    ASSERT_EQ(wideLoaded.status, LoadStatus::Loaded);
-    EXPECT_EQ(only(wideLoaded.map.concepts).label, "Ñandú");
+}
 
-    std::string bigEndian = "\xFE\xFF";
-    for (char16_t c : wide + u"<!-- \U0001F333 -->") {
-        bigEndian.push_back(static_cast<char>(c >> 8));
-        bigEndian.push_back(static_cast<char>(c & 0xFF));
+TEST(Loader, LanguageTheMapDeclares) {
+    const auto languageOf = [](const std::string& metadata) {
+        Loaded loaded;
+        load("<?xml version=\"1.0\"?>\n<cmap><res-meta>" + metadata +
+                 "</res-meta><map><concept id=\"a\" label=\"A\"/></map></cmap>",
+             loaded);
+        EXPECT_EQ(loaded.status, LoadStatus::Loaded) << metadata;
+        return loaded.map.language;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"<dc:language>en</dc:language>", "en"},
+        {"<dc:language>en-US</dc:language>", "en-US"},
+        {"<dc:language>ES</dc:language>", "ES"},  // the page decides what Spanish needs
+        {"<dc:language>es-MX</dc:language>", "es-MX"},
+        {"<dc:language> \t&#xa;fr-CA-x-1&#13; </dc:language>", "fr-CA-x-1"},
+        {"<dc:language>&#x65;&#x6E;</dc:language>", "en"},  // references decoded
+        {"<dc:language>de</dc:language><dc:language>en</dc:language>", "de"},
+        {"<dc:language>english</dc:language><dc:language>en</dc:language>", ""},  // the first counts
+        {"<dc:language>en_US</dc:language>", ""},
+        {"<dc:language>en--US</dc:language>", ""},
+        {"<dc:language>en-123456789</dc:language>", ""},
+        {"<dc:language>e</dc:language>", ""},
+        {"<dc:language>en US</dc:language>", ""},
+        {"<dc:language></dc:language>", ""},
+        {"<dc:language/>", ""},
+        {"<dc:language>en<!-- x --></dc:language>", ""},
+        {"<dc:language><![CDATA[en]]></dc:language>", ""},
+        {"<dc:language><b>en</b></dc:language>", ""},
+        {"<dc:Language>en</dc:Language><language>de</language>", ""},
+    };
+    for (const auto& [metadata, tag] : cases) EXPECT_EQ(languageOf(metadata), tag) << metadata;
+}
+
+TEST(Loader, IdsAndLabelsMustBeXmlTextOnceDecoded) {
+    for (const std::string reference : {"&#xFFFE;", "&#xFFFF;", "&#xD800;", "&#1;", "&#x110000;"}) {
+        for (const std::string attribute : {"id", "label"}) {
+            Loaded loaded;
+            // A connection to a missing node too: the text is refused first.
+            load(document("<concept " + attribute + "=\"x" + reference + "\"/><connection from-id=\"q\"/>"),
+                 loaded);
+            EXPECT_EQ(loaded.status, LoadStatus::NotXml) << attribute << reference;
+        }
     }
-    Loaded bigLoaded;
-    load(bigEndian, bigLoaded);
-    ASSERT_EQ(bigLoaded.status, LoadStatus::Loaded);
-    EXPECT_EQ(only(bigLoaded.map.concepts).label, "Ñandú");
+    // Other attributes and character data are not looked at.
+    Loaded elsewhere;
+    load(document("<concept id=\"a\" label=\"A\" note=\"&#xFFFE;\">&#xFFFF;</concept>"), elsewhere);
+    EXPECT_EQ(elsewhere.status, LoadStatus::Loaded);
+}
+
+TEST(Loader, ShapesOfTheDocument) {
+    const std::string node = "<concept id=\"a\" label=\"A\"/>";
+    const std::pair<std::string, LoadStatus> cases[] = {
+        {"<?xml version=\"1.0\"?><cmap>" + node + "</cmap>", LoadStatus::Loaded},
+        {"<cmap>" + node + "</cmap>", LoadStatus::Loaded},
+        {"<?xml version=\"1.0\"?><cmap>" + node + "</cmap>trailing text", LoadStatus::Loaded},
+        {"<?xml version=\"1.0\"?><cmap>" + node + "</cmap><cmap>" + node + "</cmap>", LoadStatus::Loaded},
+        {"<?xml version=\"1.0\"?><cmap>" + node + node + "<oops></cmap>", LoadStatus::NotXml},
+        {"<?xml version=\"1.0\"?><cmap>" + node, LoadStatus::NotXml},
+    };
+    for (const auto& [bytes, status] : cases) {
+        Loaded loaded;
+        load(bytes, loaded);
+        EXPECT_EQ(loaded.status, status) << bytes;
+        if (status == LoadStatus::Loaded) {
+            EXPECT_GE(loaded.map.concepts.size(), 1U) << bytes;
+        }
+    }
+}
+
+TEST(Loader, FolderCannotBeRead) {
+    TempDir dir;
+    std::FILE* folder = std::fopen(dir.path().c_str(), "r");
+    ASSERT_NE(folder, nullptr);
+    ConceptMap map;
+    EXPECT_EQ(loadMap(folder, map), LoadStatus::ReadError);
 }
 
 TEST(Loader, ReadsFromAPipe) {

@@ -2,7 +2,9 @@
 // guards on maps built by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "pages/outline.hpp"
 #include "support/test_support.hpp"
@@ -74,11 +76,18 @@ TEST(Outline, WorkedExample) {
     EXPECT_TRUE(italics);
 }
 
-TEST(Outline, EmptyRootListGivesTwoLines) {
+TEST(Outline, MapWithoutNodesGivesNoList) {
     ConceptMap map;
     bool italics = true;
-    EXPECT_EQ(outlineOf(map, &italics), "    <ul>\n    </ul>\n");
+    EXPECT_EQ(outlineOf(map, &italics), "");
     EXPECT_FALSE(italics);
+}
+
+TEST(Outline, WritingTwiceGivesTheSameBytes) {
+    ConceptMap map;
+    buildLivingBeings(map);
+    const ConceptMap& readOnly = map;
+    EXPECT_EQ(outlineOf(readOnly), outlineOf(readOnly));
 }
 
 TEST(Outline, ConceptsMetAgainWithAndWithoutLinks) {
@@ -231,8 +240,8 @@ TEST(Outline, CycleThroughAConceptStopsAtTheConcept) {
     link(map, "island", "i");
     link(map, "i", "island");
     buildRootList(map);
-    const std::string outline = outlineOf(map);
-    EXPECT_EQ(outline,
+    // The island, which no root reaches, is told after the roots.
+    EXPECT_EQ(outlineOf(map),
               "    <ul>\n"
               "      <li><strong>R</strong>\n"
               "        <ul>\n"
@@ -244,8 +253,13 @@ TEST(Outline, CycleThroughAConceptStopsAtTheConcept) {
               "          </li>\n"
               "        </ul>\n"
               "      </li>\n"
+              "      <li><strong>Island</strong>\n"
+              "        <ul>\n"
+              "          <li>self <em>Island</em>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
               "    </ul>\n");
-    EXPECT_EQ(outline.find("Island"), std::string::npos);
 }
 
 TEST(Outline, ConceptBelowTwoRootsIsExpandedUnderTheFirst) {
@@ -330,4 +344,160 @@ TEST(Outline, MillionPhraseChainNeedsNoCallStack) {
     const std::string outline = outlineOf(map);
     EXPECT_EQ(outline.size(), 2000000U + 136U);  // the chain and the fixed lines
     EXPECT_NE(outline.find("p p <strong>E</strong>\n"), std::string::npos);
+}
+
+// Nodes that no root reaches get items of their own after the roots.
+TEST(UntoldNodes, MapWithoutRootsStartsAtTheTopMostConcept) {
+    // A cycle through all concepts: every concept is targeted.
+    ConceptMap map;
+    addConcept(map, "low", "Low", 0, 300);
+    addConcept(map, "top", "Top", 0, 10);
+    addPhrase(map, "p", "to", 0, 100);
+    addPhrase(map, "q", "back to", 0, 200);
+    link(map, "top", "p");
+    link(map, "p", "low");
+    link(map, "low", "q");
+    link(map, "q", "top");
+    buildRootList(map);
+    ASSERT_TRUE(map.roots.empty());
+    bool italics = false;
+    EXPECT_EQ(outlineOf(map, &italics),
+              "    <ul>\n"
+              "      <li><strong>Top</strong>\n"
+              "        <ul>\n"
+              "          <li>to <strong>Low</strong>\n"
+              "            <ul>\n"
+              "              <li>back to <em>Top</em>\n"
+              "              </li>\n"
+              "            </ul>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
+              "    </ul>\n");
+    EXPECT_TRUE(italics);
+}
+
+TEST(UntoldNodes, TurnsGoByYThenXThenDocumentOrder) {
+    ConceptMap map;
+    addConcept(map, "root", "Root", 0, 0);
+    // Each of these points at itself, so none is a root.
+    addConcept(map, "d1", "SameSpotFirst", 50, 20);
+    addConcept(map, "right", "Right", 90, 20);
+    addConcept(map, "d2", "SameSpotSecond", 50, 20);
+    addConcept(map, "left", "Left", 10, 20);
+    addConcept(map, "upper", "Upper", 500, 5);
+    for (const char* id : {"d1", "right", "d2", "left", "upper"}) link(map, id, id);
+    buildRootList(map);
+    const std::string outline = outlineOf(map);
+    std::vector<std::size_t> at;
+    for (const char* label : {"<li><strong>Root", "<li><strong>Upper", "<li><strong>Left",
+                              "<li><strong>SameSpotFirst", "<li><strong>SameSpotSecond",
+                              "<li><strong>Right"}) {
+        at.push_back(outline.find(label));
+        ASSERT_NE(at.back(), std::string::npos) << label;
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << outline;
+}
+
+TEST(UntoldNodes, NodeToldInAnEarlierItemGetsNoItemOfItsOwn) {
+    // X and Y both point at themselves, so neither is a root; X's turn comes
+    // first (drawn higher) and tells Y, whose turn then passes.
+    ConceptMap map;
+    addConcept(map, "a", "A", 0, 50);
+    addConcept(map, "x", "X", 0, 10);
+    addConcept(map, "y", "Y", 0, 20);
+    addPhrase(map, "p", "leads to", 0, 30);
+    link(map, "x", "x");
+    link(map, "x", "p");
+    link(map, "p", "y");
+    link(map, "y", "y");
+    buildRootList(map);
+    EXPECT_EQ(outlineOf(map),
+              "    <ul>\n"
+              "      <li><strong>A</strong>\n"
+              "      </li>\n"
+              "      <li><strong>X</strong>\n"
+              "        <ul>\n"
+              "          <li><em>X</em>\n"
+              "          </li>\n"
+              "          <li>leads to <strong>Y</strong>\n"
+              "            <ul>\n"
+              "              <li><em>Y</em>\n"
+              "              </li>\n"
+              "            </ul>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
+              "    </ul>\n");
+}
+
+TEST(UntoldNodes, PhrasesThatNoConceptLeadsToComeLast) {
+    ConceptMap map;
+    addConcept(map, "c", "C", 0, 0);
+    addConcept(map, "t1", "T1", 10, 0);
+    addConcept(map, "t2", "T2", 20, 0);
+    addPhrase(map, "many", "branches", 0, 30);
+    addPhrase(map, "none", "dangles", 0, 10);
+    addPhrase(map, "one", "points at", 0, 20);
+    link(map, "c", "t1");
+    link(map, "c", "t2");
+    link(map, "one", "t1");
+    link(map, "many", "t1");
+    link(map, "many", "t2");
+    buildRootList(map);
+    // C tells every concept; the phrases follow, top-most first.
+    EXPECT_EQ(outlineOf(map),
+              "    <ul>\n"
+              "      <li><strong>C</strong>\n"
+              "        <ul>\n"
+              "          <li><strong>T1</strong>\n"
+              "          </li>\n"
+              "          <li><strong>T2</strong>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
+              "      <li>dangles       </li>\n"
+              "      <li>points at <strong>T1</strong>\n"
+              "      </li>\n"
+              "      <li>branches\n"
+              "        <ul>\n"
+              "          <li><strong>T1</strong>\n"
+              "          </li>\n"
+              "          <li><strong>T2</strong>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
+              "    </ul>\n");
+}
+
+TEST(UntoldNodes, CycleOfPhrasesInsideAnExtraItemIsToldOnce) {
+    ConceptMap map;
+    addPhrase(map, "p1", "one");
+    addPhrase(map, "p2", "two");
+    link(map, "p1", "p2");
+    link(map, "p2", "p1");
+    buildRootList(map);
+    EXPECT_EQ(outlineOf(map),
+              "    <ul>\n"
+              "      <li>one two one       </li>\n"
+              "    </ul>\n");
+}
+
+TEST(Language, MapsInAnotherLanguageMarkTheOutline) {
+    ConceptMap map;
+    addConcept(map, "a", "A");
+    buildRootList(map);
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "    <ul>\n"},
+        {"en", "    <ul xml:lang=\"en\" lang=\"en\">\n"},
+        {"en-US", "    <ul xml:lang=\"en-US\" lang=\"en-US\">\n"},
+        {"es", "    <ul>\n"},
+        {"ES", "    <ul>\n"},
+        {"es-MX", "    <ul>\n"},
+        {"est", "    <ul xml:lang=\"est\" lang=\"est\">\n"},
+    };
+    for (const auto& [tag, firstLine] : cases) {
+        map.language = tag;
+        EXPECT_EQ(outlineOf(map).substr(0, std::string(firstLine).size()), firstLine) << tag;
+    }
 }

@@ -50,7 +50,7 @@ TEST(ExistingPages, RefusedBeforeAnythingIsCreated) {
         prepareMap(dir);
         for (const std::string& name : c.existing) cxltest::writeFile(dir / name, "keep " + name);
         const auto before = snapshot(dir.path());
-        const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+        const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.err, "Ya existe el fichero \"" + c.named + "\"\n" + kPause);
         EXPECT_EQ(result.out.find("La salidas"), std::string::npos);
@@ -65,7 +65,7 @@ TEST(ExistingPages, DanglingLinkIsNeverFollowed) {
         prepareMap(dir);
         fs::create_symlink(dir / "elsewhere.html", dir / name);
         const auto before = snapshot(dir.path());
-        const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+        const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.err, "Ya existe el fichero \"" + name + "\"\n" + kPause);
         EXPECT_FALSE(fs::exists(dir / "elsewhere.html"));
@@ -77,7 +77,7 @@ TEST(ExistingPages, NamedPipeIsRefusedWithoutWaiting) {
     TempDir dir;
     prepareMap(dir);
     ASSERT_EQ(::mkfifo((dir / "SIGXX_Desc.html").c_str(), 0600), 0);
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "Ya existe el fichero \"SIGXX_Desc.html\"\n" + kPause);
     EXPECT_FALSE(fs::exists(dir / "SIGXX_MapaConceptual.html"));
@@ -88,7 +88,7 @@ TEST(ExistingPages, UnreadablePageIsNotEmptied) {
     prepareMap(dir);
     cxltest::writeFile(dir / "SIGXX_Desc.html", "mine");
     ::chmod((dir / "SIGXX_Desc.html").c_str(), 0);
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
     ::chmod((dir / "SIGXX_Desc.html").c_str(), 0600);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "Ya existe el fichero \"SIGXX_Desc.html\"\n" + kPause);
@@ -100,7 +100,7 @@ TEST(CreatePages, NamesWithSpacesAndMarkupKeepTheirBytes) {
     TempDir dir;
     prepareMap(dir);
     const std::string unit = "Tema 1 & <dos> \"3\" #?%";
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n" + unit + "\n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("\n" + unit + "\n\n"));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(fs::exists(dir / (unit + "_MapaConceptual.html")));
     EXPECT_TRUE(fs::exists(dir / (unit + "_Desc.html")));
@@ -117,7 +117,7 @@ TEST(CreatePages, PageThatCannotBeCreatedLeavesNothing) {
         TempDir dir;
         prepareMap(dir);
         const auto before = snapshot(dir.path());
-        const auto result = runProgram(dir.path(), RunOptions{{}, "\n" + c.unit + "\n\n", {}});
+        const auto result = runProgram(dir.path(), cxltest::withInput("\n" + c.unit + "\n\n"));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.err, "No se puede crear el fichero \"" + c.named + "\"\n" + kPause);
         EXPECT_EQ(snapshot(dir.path()), before);
@@ -130,7 +130,7 @@ TEST(CreatePages, FolderWithoutWriteRights) {
     TempDir dir;
     prepareMap(dir);
     ::chmod(dir.path().c_str(), 0555);
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "No se puede crear el fichero \"SIGXX_MapaConceptual.html\"\n" + kPause);
@@ -143,7 +143,9 @@ TEST(WritePages, FullDiskLeavesNoPage) {
         TempDir dir;
         prepareMap(dir);
         const auto before = snapshot(dir.path());
-        const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", limit});
+        RunOptions options = cxltest::withInput("\n\n\n");
+        options.fileSizeLimit = limit;
+        const auto result = runProgram(dir.path(), options);
         EXPECT_EQ(result.exitCode, 1);
         const std::string failed = limit == 0 ? "SIGXX_MapaConceptual.html" : "SIGXX_Desc.html";
         EXPECT_EQ(result.err, "No se puede escribir el fichero \"" + failed + "\"\n" + kPause);

@@ -1,7 +1,10 @@
 // Both pages written to memory: sizes, markup in names and labels, validity.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+
+#include "pages/markup.hpp"
 
 #include "support/test_support.hpp"
 
@@ -67,11 +70,11 @@ TEST(DescriptionPage, SizeAroundTheOutlineWithAndWithoutItalics) {
     EXPECT_NE(otherUnit.find("      <a href=\"U-2_MapaConceptual.html\"\n"), std::string::npos);
 }
 
-TEST(DescriptionPage, EmptyRootListGivesTwoOutlineLinesAndTwoEntries) {
+TEST(DescriptionPage, MapWithoutNodesHasNoListAndTwoEntries) {
     ConceptMap map;
     const std::string page = descriptionOf(map, "SIGXX");
-    EXPECT_EQ(page.size(), 789U + 19U);
-    EXPECT_NE(page.find("</h1>\n    <ul>\n    </ul>\n    <p>\n      Leyenda:\n"), std::string::npos);
+    EXPECT_EQ(page.size(), 789U);
+    EXPECT_NE(page.find("</h1>\n    <p>\n      Leyenda:\n"), std::string::npos);
 }
 
 TEST(Markup, UnitNameIsEscapedAsTextAndAsLinkTarget) {
@@ -98,4 +101,39 @@ TEST(Validity, PagesWithMarkupAndItalicsAreStrictXhtml) {
     cxltest::writeFile(dir / "description.html", descriptionOf(map, unit));
     EXPECT_EQ(cxltest::xhtmlErrors(dir / "graphic.html"), "");
     EXPECT_EQ(cxltest::xhtmlErrors(dir / "description.html"), "");
+}
+
+TEST(Markup, EveryByteOfAUnitNameGivesWellFormedText) {
+    const auto text = [](std::string_view bytes) {
+        std::ostringstream out;
+        writeText(out, bytes);
+        return out.str();
+    };
+    const auto target = [](std::string_view bytes) {
+        std::ostringstream out;
+        writeLinkTarget(out, bytes);
+        return out.str();
+    };
+    const struct {
+        std::string_view bytes;
+        std::string_view asText;
+        std::string_view asTarget;
+    } cases[] = {
+        {"Biolog\xED" "a", "Biolog&#237;a", "Biolog%EDa"},                // Latin-1
+        {"\x80\x81\x9F", "&#8364;&#129;&#376;", "%80%81%9F"},           // windows-1252
+        {"Biolog\xC3\xAD" "a", "Biolog\xC3\xAD" "a", "Biolog\xC3\xAD" "a"},  // UTF-8 stays
+        {"\xEF\xBF\xBE|\x01|\x7F", "&#xFFFD;|&#xFFFD;|\x7F", "%EF%BF%BE|%01|%7F"},
+        {"\xED\xA0\x80", "&#237;&#160;&#8364;", "%ED%A0%80"},            // a surrogate is no UTF-8
+        {"  a b\t", "  a b\t", "%20%20a b%09"},                         // leading spaces only
+        {"SIG:01\\x", "SIG:01\\x", "SIG%3A01%5Cx"},
+        {"&<>\"%#?", "&amp;&lt;&gt;&quot;%#?", "&amp;&lt;&gt;&quot;%25%23%3F"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text(c.bytes), c.asText) << c.bytes;
+        EXPECT_EQ(target(c.bytes), c.asTarget) << c.bytes;
+    }
+    EXPECT_EQ(unitNameFor("temas/T1", "/").linkName, "T1");
+    EXPECT_EQ(unitNameFor("a\\b/c\\T1", "/\\").linkName, "T1");
+    EXPECT_EQ(unitNameFor("a\\T1", "/").linkName, "a\\T1");
+    EXPECT_EQ(unitNameFor("temas/", "/").linkName, "");
 }

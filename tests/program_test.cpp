@@ -55,7 +55,9 @@ TEST(Options, NotesOnStandardErrorNeverChangeTheRun) {
     for (const Case& c : cases) {
         TempDir dir;
         copyMap("tests/data/living-beings.cxl", dir);
-        const auto result = runProgram(dir.path(), RunOptions{c.args, "\n\n\n", {}});
+        RunOptions options = cxltest::withInput("\n\n\n");
+        options.args = c.args;
+        const auto result = runProgram(dir.path(), options);
         EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(result.out, completeRun("SIGXX"));
         EXPECT_EQ(result.exitCode, 0);
@@ -66,7 +68,7 @@ TEST(Dialogue, EndOfInputAtEachPromptGivesTheDefault) {
     for (const std::string input : {"", "\n", "\n\n", "mc.cxl", "mc.cxl\nSIGXX"}) {
         TempDir dir;
         copyMap("tests/data/living-beings.cxl", dir);
-        const auto result = runProgram(dir.path(), RunOptions{{}, input, {}});
+        const auto result = runProgram(dir.path(), cxltest::withInput(input));
         EXPECT_EQ(result.out, completeRun("SIGXX")) << "input [" << input << "]";
         EXPECT_EQ(result.exitCode, 0);
     }
@@ -80,9 +82,39 @@ TEST(Dialogue, EndOfInputAtEachPromptGivesTheDefault) {
 TEST(Dialogue, AnswersAreTakenByteForByte) {
     TempDir dir;
     copyMap("tests/data/living-beings.cxl", dir, " mapa con espacios.cxl");
-    const auto result = runProgram(dir.path(), RunOptions{{}, " mapa con espacios.cxl\n \n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput(" mapa con espacios.cxl\n \n"));
     EXPECT_EQ(result.out, completeRun(" "));
     EXPECT_TRUE(std::filesystem::exists(dir / " _Desc.html"));
+}
+
+TEST(Dialogue, AnswersEndAtAZeroByteOrAtTheEndOfInput) {
+    using namespace std::string_literals;
+    const struct {
+        std::string input;
+        std::string unit;
+    } cases[] = {
+        {"mc.cxl\0ignored\nBiolog\0ia\n"s, "Biolog"},
+        {"\0mc.cxl\n\0T1\n"s, "SIGXX"},  // empty before the zero byte: the defaults
+        {"mc.cxl\nT9"s, "T9"},             // a last line without a line feed
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        copyMap("tests/data/living-beings.cxl", dir);
+        const auto result = runProgram(dir.path(), cxltest::withInput(c.input));
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, completeRun(c.unit));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+        EXPECT_EQ(readFile(dir / (c.unit + "_Desc.html")).find('\0'), std::string::npos);
+    }
+}
+
+TEST(Failures, FolderGivenAsTheCxlFileCannotBeRead) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "carpeta");
+    const auto result = runProgram(dir.path(), cxltest::withInput("carpeta\n\n"));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "ERROR: No se puede leer el fichero \"carpeta\"\n" + kPause);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(Dialogue, LongAnswersAreHeldWhole) {
@@ -90,7 +122,7 @@ TEST(Dialogue, LongAnswersAreHeldWhole) {
     const std::string longName(200, 'm');
     copyMap("tests/data/living-beings.cxl", dir, longName + ".cxl");
     const std::string unit(107, 'u');
-    const auto result = runProgram(dir.path(), RunOptions{{}, longName + ".cxl\n" + unit + "\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput(longName + ".cxl\n" + unit + "\n"));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, completeRun(unit));
     EXPECT_EQ((unit + "_MapaConceptual.html").size(), 127U);
@@ -99,7 +131,7 @@ TEST(Dialogue, LongAnswersAreHeldWhole) {
 
 TEST(Failures, MissingCxlFileStopsBeforeTheSecondPrompt) {
     TempDir dir;
-    const auto result = runProgram(dir.path(), RunOptions{{}, "No Existe.cxl \n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("No Existe.cxl \n\n"));
     EXPECT_EQ(result.out, kAskFile);
     EXPECT_EQ(result.err, "No se encuentra el fichero \"No Existe.cxl \"\n" + kPause);
     EXPECT_EQ(result.exitCode, 1);
@@ -112,7 +144,7 @@ TEST(Failures, MissingCxlFileStopsBeforeTheSecondPrompt) {
 TEST(Failures, UnresolvedConnectionStopsWithoutPages) {
     TempDir dir;
     copyMap("tests/data/missing-node.cxl", dir);
-    const auto result = runProgram(dir.path(), RunOptions{{}, "\n\n\n", {}});
+    const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
     EXPECT_EQ(result.out, kAskFile + kAskUnit);
     EXPECT_EQ(result.err, "ERROR: No se ha encontrado un nodo.\n" + kPause);
     EXPECT_EQ(result.exitCode, 1);
@@ -134,7 +166,7 @@ TEST(Failures, DocumentsThatAreNotXml) {
 }
 
 // Whole pages against checked-in files. CXL2XHTML_UPDATE_GOLDEN=1 rewrites
-// them; review the difference before committing.
+// them instead of comparing; review the difference before committing.
 TEST(Golden, WholePagesByteForByte) {
     struct Case {
         std::string map;
@@ -143,15 +175,21 @@ TEST(Golden, WholePagesByteForByte) {
     };
     const std::vector<Case> cases = {
         {"examples/mapa.cxl", "SIGXX", "example"},
-        {"tests/data/living-beings.cxl", "SIGXX", "living-beings"},
+        {"tests/data/living-beings.cxl", "SIGXX", "living-beings"},  // declares English
         {"tests/data/markup.cxl", "Tema & <1> #?%", "markup"},
         {"tests/data/empty-roots.cxl", "Vacio", "empty-roots"},
+        {"tests/data/no-nodes.cxl", "SIGXX", "no-nodes"},
+        // Bytes that a browser would drop or read as more than a file name,
+        // and a Latin-1 byte typed through a pipe.
+        {"tests/data/markup.cxl", "  SIG:01\\Biolog\xED" "a\t\x01#?%", "odd-unit"},
+        {"tests/data/living-beings.cxl", "temas/T1", "subfolder"},
     };
     const bool update = std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr;
     for (const Case& c : cases) {
         TempDir dir;
         copyMap(c.map, dir);
-        const auto result = runProgram(dir.path(), RunOptions{{}, "\n" + c.unit + "\n\n", {}});
+        std::filesystem::create_directory(dir / "temas");
+        const auto result = runProgram(dir.path(), cxltest::withInput("\n" + c.unit + "\n\n"));
         ASSERT_EQ(result.exitCode, 0) << result.err;
         for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
             const auto produced = dir / (c.unit + suffix);
@@ -159,11 +197,11 @@ TEST(Golden, WholePagesByteForByte) {
             if (update) {
                 std::filesystem::create_directories(expected.parent_path());
                 cxltest::writeFile(expected, readFile(produced));
+                continue;
             }
             EXPECT_EQ(readFile(produced), readFile(expected)) << c.folder << suffix;
-            if (c.folder != "empty-roots" || suffix != "_Desc.html") {
-                EXPECT_EQ(cxltest::xhtmlErrors(produced), "") << c.folder << suffix;
-            }
+            EXPECT_EQ(cxltest::xhtmlErrors(produced), "") << c.folder << suffix;
         }
     }
+    if (update) GTEST_SKIP() << "golden pages rewritten, nothing compared";
 }

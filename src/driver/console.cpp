@@ -1,5 +1,6 @@
 #include "driver/console.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -23,11 +24,13 @@ bool isHelpWord(std::string_view rest) {
 }
 
 // One answer of any length; end of input before any character gives the
-// empty answer, and so the default.
+// empty answer, and so the default. A text ends at its first zero byte, as
+// a C string would: no file name, message or page may hold one.
 std::string readAnswer(Console& console, std::string_view prompt, std::string_view fallback) {
     console.out << prompt << std::flush;
     std::string line;
     std::getline(console.in, line);
+    line.resize(std::min(line.size(), line.find('\0')));
     return line.empty() ? std::string(fallback) : line;
 }
 

@@ -7,11 +7,16 @@
 #include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
-#include "pages/outline.hpp"
+#include "pages/markup.hpp"
 
 namespace cxl {
 
 namespace {
+
+constexpr std::string_view kOutOfMemory = "ERROR: Memoria insuficiente.\n";
+
+// Pages and picture lie in one folder; a unit name may name another folder.
+constexpr std::string_view kFolderSeparators = "/";
 
 void loadOrStop(Inputs& inputs, ConceptMap& map, StopRoutine& stop) {
     const LoadStatus status = loadMap(inputs.cxlFile, map);
@@ -22,6 +27,10 @@ void loadOrStop(Inputs& inputs, ConceptMap& map, StopRoutine& stop) {
         case LoadStatus::NotXml:
             stop.stop(messageWith("ERROR: El fichero \"%s\" no es un documento XML valido.\n",
                                   inputs.cxlPath));
+        case LoadStatus::ReadError:
+            stop.stop(messageWith("ERROR: No se puede leer el fichero \"%s\"\n", inputs.cxlPath));
+        case LoadStatus::OutOfMemory:
+            stop.stop(kOutOfMemory);
         case LoadStatus::MissingNode:
             stop.stop("ERROR: No se ha encontrado un nodo.\n");
     }
@@ -38,16 +47,16 @@ int run(int argc, const char* const* argv, Console& console) {
         loadOrStop(inputs, map, stop);
 
         OutputFiles files = openOutputFiles(inputs.unitName, console, stop);
-        writeGraphicPage(files.graphicPage->stream(), inputs.unitName);
+        const UnitName unit = unitNameFor(inputs.unitName, kFolderSeparators);
+        writeGraphicPage(files.graphicPage->stream(), unit);
         checkWritten(*files.graphicPage, stop);
-        OutlineState outline;
-        writeDescriptionPage(files.descriptionPage->stream(), inputs.unitName, map, outline);
+        writeDescriptionPage(files.descriptionPage->stream(), unit, map);
         checkWritten(*files.descriptionPage, stop);
         closeOutputFiles(files, stop);
 
         releaseMap(map);
     } catch (const std::bad_alloc&) {
-        stop.stop("ERROR: Memoria insuficiente.\n");
+        stop.stop(kOutOfMemory);
     }
     console.out << "Salida generada.\n" << kPauseText << std::flush;
     console.in.get();

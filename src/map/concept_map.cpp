@@ -41,6 +41,7 @@ MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::st
     node.y = y;
     node.width = width;
     node.kind = kind;
+    node.index = static_cast<std::uint32_t>(map.nodeCount());
     const bool isConcept = kind == NodeKind::Concept;
     MapNode& added = (isConcept ? map.concepts : map.phrases).append(std::move(node));
     (isConcept ? map.conceptIndex : map.phraseIndex).insertFirst(&added);
@@ -91,6 +92,7 @@ void releaseMap(ConceptMap& map) {
     map.concepts.clear();
     map.phrases.clear();
     map.texts.clear();
+    map.language.clear();
 }
 
 }  // namespace cxl

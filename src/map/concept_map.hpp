@@ -25,13 +25,11 @@ struct MapNode {
     NodeKind kind = NodeKind::Concept;
     std::int32_t childCount = 0;
     bool isTarget = false;
-    bool visited = false;
+    // Creation order over both lists, from 0: readers keep their own
+    // per-node data in vectors indexed by it.
+    std::uint32_t index = 0;
     ChildList children;
     MapNode* next = nullptr;  // next node of the same list, not owned
-
-    // Scratch for the outline walk: which stretch of the current path, if
-    // any, this linking phrase stands on (0: none).
-    std::uint64_t pathMark = 0;
 };
 
 // Nodes in document order. A deque keeps every node where it was created, so
@@ -62,6 +60,12 @@ struct ConceptMap {
     ConceptList concepts;
     PhraseList phrases;
     RootList roots;
+
+    // The language the map declares for its labels: a well-formed language
+    // tag, or empty when it declares none.
+    std::string language;
+
+    [[nodiscard]] std::size_t nodeCount() const { return concepts.size() + phrases.size(); }
 
     // Owns every id and label that the nodes view.
     TextArena texts;

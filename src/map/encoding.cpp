@@ -1,19 +1,54 @@
 #include "map/encoding.hpp"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
-#include <cstdint>
+#include <vector>
 
 namespace cxl {
-
-namespace {
 
 bool isXmlChar(std::uint32_t c) {
     if (c < 0x20) return c == 0x09 || c == 0x0A || c == 0x0D;
     if (c >= 0xD800 && c <= 0xDFFF) return false;
     return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
 }
+
+Utf8Char decodeUtf8(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const auto lead = static_cast<std::uint8_t>(bytes[0]);
+    if (lead < 0x80) return {lead, 1};
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    std::uint32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1Fu, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0Fu, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07u, minimum = 0x10000;
+    } else {
+        return {};
+    }
+    if (bytes.size() < length) return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<std::uint8_t>(bytes[i]);
+        if ((byte & 0xC0) != 0x80) return {};
+        code = (code << 6) | (byte & 0x3Fu);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
+    return {code, length};
+}
+
+bool isXmlText(std::string_view text) {
+    while (!text.empty()) {
+        const Utf8Char c = decodeUtf8(text);
+        if (c.length == 0 || !isXmlChar(c.code)) return false;
+        text.remove_prefix(c.length);
+    }
+    return true;
+}
+
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 // Bytes that are whole XML characters on their own in UTF-8.
 constexpr std::array<bool, 256> kPlainAscii = [] {
@@ -23,27 +58,32 @@ constexpr std::array<bool, 256> kPlainAscii = [] {
     return table;
 }();
 
+// UTF-8 checked byte by byte, so that a sequence may span two reads.
 class Utf8Checker {
 public:
-    // The common case, decided without the state machine.
-    [[nodiscard]] bool plain(std::uint8_t byte) const { return pending_ == 0 && kPlainAscii[byte]; }
-
-    bool feed(std::uint8_t byte) {
-        if (pending_ == 0) {
-            if (byte < 0x80) return isXmlChar(byte);
-            if (byte >= 0xC2 && byte <= 0xDF) return start(byte & 0x1F, 1, 0x80);
-            if (byte >= 0xE0 && byte <= 0xEF) return start(byte & 0x0F, 2, 0x800);
-            if (byte >= 0xF0 && byte <= 0xF4) return start(byte & 0x07, 3, 0x10000);
-            return false;
+    bool feed(const std::uint8_t* bytes, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (pending_ == 0 && kPlainAscii[bytes[i]]) continue;
+            if (!feed(bytes[i])) return false;
         }
-        if ((byte & 0xC0) != 0x80) return false;
-        code_ = (code_ << 6) | (byte & 0x3F);
-        if (--pending_ > 0) return true;
-        return code_ >= minimum_ && isXmlChar(code_);  // no overlong forms
+        return true;
     }
     [[nodiscard]] bool complete() const { return pending_ == 0; }
 
 private:
+    bool feed(std::uint8_t byte) {
+        if (pending_ == 0) {
+            if (byte < 0x80) return false;  // a control character
+            if (byte >= 0xC2 && byte <= 0xDF) return start(byte & 0x1Fu, 1, 0x80);
+            if (byte >= 0xE0 && byte <= 0xEF) return start(byte & 0x0Fu, 2, 0x800);
+            if (byte >= 0xF0 && byte <= 0xF4) return start(byte & 0x07u, 3, 0x10000);
+            return false;
+        }
+        if ((byte & 0xC0) != 0x80) return false;
+        code_ = (code_ << 6) | (byte & 0x3Fu);
+        if (--pending_ > 0) return true;
+        return code_ >= minimum_ && isXmlChar(code_);  // no overlong forms
+    }
     bool start(std::uint32_t bits, int pending, std::uint32_t minimum) {
         code_ = bits;
         pending_ = pending;
@@ -55,106 +95,138 @@ private:
     int pending_ = 0;
 };
 
-class Utf16Checker {
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// UTF-16 code units, decoded into UTF-8 as they arrive.
+class Utf16Decoder {
 public:
-    [[nodiscard]] static bool plain(std::uint8_t) { return false; }
-    explicit Utf16Checker(bool bigEndian) : bigEndian_(bigEndian) {}
-    bool feed(std::uint8_t byte) {
-        if (!haveFirst_) {
-            first_ = byte;
-            haveFirst_ = true;
-            return true;
+    explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+
+    bool feed(const std::uint8_t* bytes, std::size_t size, std::string& out) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (!haveFirst_) {
+                first_ = bytes[i];
+                haveFirst_ = true;
+                continue;
+            }
+            haveFirst_ = false;
+            if (!unit(bigEndian_ ? (std::uint32_t{first_} << 8) | bytes[i]
+                                 : (std::uint32_t{bytes[i]} << 8) | first_,
+                      out)) {
+                return false;
+            }
         }
-        haveFirst_ = false;
-        const std::uint32_t unit = bigEndian_ ? (std::uint32_t{first_} << 8) | byte
-                                              : (std::uint32_t{byte} << 8) | first_;
-        if (highSurrogate_ != 0) {
-            if (unit < 0xDC00 || unit > 0xDFFF) return false;
-            const std::uint32_t code = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
-            highSurrogate_ = 0;
-            return isXmlChar(code);
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            highSurrogate_ = unit;
-            return true;
-        }
-        return isXmlChar(unit);
+        return true;
     }
     [[nodiscard]] bool complete() const { return !haveFirst_ && highSurrogate_ == 0; }
 
 private:
+    bool unit(std::uint32_t unit, std::string& out) {
+        std::uint32_t code = unit;
+        if (highSurrogate_ != 0) {
+            if (unit < 0xDC00 || unit > 0xDFFF) return false;
+            code = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+            highSurrogate_ = 0;
+        } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+            highSurrogate_ = unit;
+            return true;
+        }
+        if (!isXmlChar(code)) return false;
+        appendUtf8(out, code);
+        return true;
+    }
+
     bool bigEndian_;
     bool haveFirst_ = false;
     std::uint8_t first_ = 0;
     std::uint32_t highSurrogate_ = 0;
 };
 
-// True when none of the eight bytes of `word` is outside 0x20..0x7F, so that
-// all of them are plain ASCII characters.
-bool allPrintableAscii(std::uint64_t word) {
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    constexpr std::uint64_t kSpaces = 0x2020202020202020ULL;
-    // A byte below 0x20 borrows in the subtraction and sets its high bit.
-    return ((word | (word - kSpaces)) & kHigh) == 0;
+bool isUtf16Mark(const std::uint8_t* head, std::size_t size) {
+    return size >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
 }
 
-template <typename Checker>
-bool feedBytes(Checker& checker, const std::uint8_t* bytes, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!checker.plain(bytes[i]) && !checker.feed(bytes[i])) return false;
-    }
-    return true;
+bool isUtf8Mark(const std::uint8_t* head, std::size_t size) {
+    return size >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
 }
 
-bool feedBytes(Utf8Checker& checker, const std::uint8_t* bytes, std::size_t size) {
-    std::size_t i = 0;
-    while (i < size) {
-        // Eight plain bytes at a time while no sequence is open.
-        if (checker.complete() && size - i >= 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, bytes + i, 8);
-            if (allPrintableAscii(word)) {
-                i += 8;
-                continue;
-            }
-        }
-        const std::size_t stop = std::min(size, i + 8);
-        for (; i < stop; ++i) {
-            if (!checker.plain(bytes[i]) && !checker.feed(bytes[i])) return false;
-        }
-    }
-    return true;
-}
-
-template <typename Checker>
-bool checkRest(std::FILE* file, Checker& checker, const std::uint8_t* head, std::size_t headSize) {
-    if (!feedBytes(checker, head, headSize)) return false;
-    std::array<std::uint8_t, 1 << 16> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
-        if (!feedBytes(checker, buffer.data(), got)) return false;
-    }
-    return std::ferror(file) == 0 && checker.complete();
-}
-
-bool check(std::FILE* file) {
-    std::uint8_t head[3] = {0, 0, 0};
-    const std::size_t headSize = std::fread(head, 1, 3, file);
-    if (headSize >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) {
-        Utf16Checker checker(head[0] == 0xFE);
-        return checkRest(file, checker, head + 2, headSize - 2);
-    }
-    const bool utf8Mark = headSize == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
-    Utf8Checker checker;
-    return utf8Mark ? checkRest(file, checker, head, 0) : checkRest(file, checker, head, headSize);
+// Reads until `buffer` is full or the file ends; false on a read error.
+bool readSome(std::FILE* file, std::vector<std::uint8_t>& buffer, std::size_t& got) {
+    got = std::fread(buffer.data(), 1, buffer.size(), file);
+    return std::ferror(file) == 0;
 }
 
 }  // namespace
 
-bool hasXmlCharacters(std::FILE* file) {
-    const bool ok = check(file);
+bool startsAsUtf16(std::FILE* file) {
+    std::uint8_t head[2] = {0, 0};
+    const std::size_t size = std::fread(head, 1, 2, file);
     std::rewind(file);
-    return ok;
+    return isUtf16Mark(head, size);
+}
+
+ReadStatus checkUtf8InPlace(std::FILE* file) {
+    std::vector<std::uint8_t> buffer(kChunk);
+    Utf8Checker checker;
+    ReadStatus status = ReadStatus::Ok;
+    bool first = true;
+    std::size_t got = 0;
+    while (status == ReadStatus::Ok) {
+        if (!readSome(file, buffer, got)) {
+            status = ReadStatus::ReadError;
+            break;
+        }
+        if (got == 0) break;
+        const std::size_t skip = first && isUtf8Mark(buffer.data(), got) ? 3 : 0;
+        first = false;
+        if (!checker.feed(buffer.data() + skip, got - skip)) status = ReadStatus::NotXml;
+    }
+    if (status == ReadStatus::Ok && !checker.complete()) status = ReadStatus::NotXml;
+    std::rewind(file);
+    return status;
+}
+
+ReadStatus readAsUtf8(std::FILE* file, std::string& text) {
+    text.clear();
+    std::vector<std::uint8_t> buffer(kChunk);
+    std::size_t got = 0;
+    if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
+    if (isUtf16Mark(buffer.data(), got)) {
+        Utf16Decoder decoder(buffer[0] == 0xFE);
+        std::size_t skip = 2;
+        while (got > 0) {
+            if (!decoder.feed(buffer.data() + skip, got - skip, text)) return ReadStatus::NotXml;
+            skip = 0;
+            if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
+        }
+        return decoder.complete() ? ReadStatus::Ok : ReadStatus::NotXml;
+    }
+    Utf8Checker checker;
+    std::size_t skip = isUtf8Mark(buffer.data(), got) ? 3 : 0;
+    while (got > 0) {
+        const auto* start = buffer.data() + skip;
+        if (!checker.feed(start, got - skip)) return ReadStatus::NotXml;
+        text.append(reinterpret_cast<const char*>(start), got - skip);
+        skip = 0;
+        if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
+    }
+    return checker.complete() ? ReadStatus::Ok : ReadStatus::NotXml;
 }
 
 }  // namespace cxl

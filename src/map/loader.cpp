@@ -3,6 +3,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,12 @@ public:
              node != nullptr;
              node = mxmlFindElement(node, top, nullptr, nullptr, nullptr, MXML_DESCEND)) {
             const char* name = mxmlGetElement(node);
+            if (name == nullptr) {
+                // Mini-XML does not check the copy of an element's name: only
+                // memory that ran out leaves an element without one.
+                nameless_ = true;
+                continue;
+            }
             if (std::strcmp(name, "concept") == 0) {
                 createNode(node, NodeKind::Concept);
             } else if (std::strcmp(name, "linking-phrase") == 0) {
@@ -63,9 +70,17 @@ public:
                 noteAppearance(node, conceptBoxes_);
             } else if (std::strcmp(name, "linking-phrase-appearance") == 0) {
                 noteAppearance(node, phraseBoxes_);
+            } else if (!languageSeen_ && std::strcmp(name, "dc:language") == 0) {
+                languageSeen_ = true;
+                map_.language = languageTag(characterData(node));
             }
         }
     }
+
+    // An id or label that is not XML text (written as a reference such as
+    // "&#xFFFE;"), so that the pages would not be well-formed.
+    [[nodiscard]] bool hasBadText() const { return badText_; }
+    [[nodiscard]] bool hasNamelessElement() const { return nameless_; }
 
     // Gives each node the first appearance of its kind that carries its raw id.
     void placeNodes() {
@@ -97,6 +112,9 @@ private:
         const char* rawId = mxmlElementGetAttr(element, "id");
         // The format lets the label stand in for a missing id.
         if (rawId == nullptr) rawId = rawLabel;
+        if ((rawId != nullptr && !isXmlText(rawId)) || (rawLabel != nullptr && !isXmlText(rawLabel))) {
+            badText_ = true;
+        }
         normaliseText(rawId == nullptr ? "" : rawId, id_);
         normaliseText(rawLabel == nullptr ? "" : rawLabel, label_);
         MapNode& node = appendNode(map_, kind, id_, label_, 0, 0, 0);
@@ -118,6 +136,22 @@ private:
         connections_.push_back({mxmlElementGetAttr(element, "from-id"), mxmlElementGetAttr(element, "to-id")});
     }
 
+    // The element's text when it holds nothing else: the parser splits it
+    // into words, each marked when blanks stood before it. What is inside
+    // matters only when it is one word, so any blanks join as one space.
+    static std::string characterData(mxml_node_t* element) {
+        std::string text;
+        for (mxml_node_t* child = mxmlGetFirstChild(element); child != nullptr;
+             child = mxmlGetNextSibling(child)) {
+            int blankBefore = 0;
+            const char* word = mxmlGetType(child) == MXML_TEXT ? mxmlGetText(child, &blankBefore) : nullptr;
+            if (word == nullptr) return {};  // an element, a comment or CDATA
+            if (blankBefore != 0 && !text.empty()) text.push_back(' ');
+            text.append(word);
+        }
+        return text;
+    }
+
     static std::int32_t numberAttr(mxml_node_t* element, const char* name) {
         const char* value = mxmlElementGetAttr(element, name);
         return value == nullptr ? 0 : leadingInteger(value);
@@ -129,35 +163,95 @@ private:
     BoxIndex phraseBoxes_;
     std::vector<PendingBox> pending_;
     std::vector<RawConnection> connections_;
+    bool languageSeen_ = false;
+    bool badText_ = false;
+    bool nameless_ = false;
     std::string id_;  // reused normalisation buffers
     std::string label_;
 };
 
-// The file is read twice, once to look at its bytes and once to parse it. A
-// pipe cannot be rewound, so its content is first copied to a temporary file.
-std::unique_ptr<std::FILE, FileCloser> rewindable(std::unique_ptr<std::FILE, FileCloser> file) {
-    if (std::fseek(file.get(), 0, SEEK_CUR) == 0) return file;
-    std::unique_ptr<std::FILE, FileCloser> copy(std::tmpfile());
-    if (!copy) return nullptr;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (std::fwrite(buffer, 1, got, copy.get()) != got) return nullptr;
-    }
-    if (std::ferror(file.get()) != 0 || std::fflush(copy.get()) != 0) return nullptr;
-    std::rewind(copy.get());
-    return copy;
+// Mini-XML reports its errors through a callback that carries no data of
+// the caller's, so the parse under way is found through this pointer. Its
+// messages are printed as Mini-XML itself prints them.
+struct ParseErrors {
+    bool any = false;
+    bool outOfMemory = false;  // all its messages that begin so are failed allocations
+};
+thread_local ParseErrors* activeErrors = nullptr;
+
+void noteParseError(const char* message) {
+    std::fprintf(stderr, "mxml: %s\n", message);
+    if (activeErrors == nullptr) return;
+    activeErrors->any = true;
+    if (std::strncmp(message, "Unable to", 9) == 0) activeErrors->outOfMemory = true;
 }
+
+class ErrorsNoted {
+public:
+    explicit ErrorsNoted(ParseErrors& errors) {
+        activeErrors = &errors;
+        mxmlSetErrorCallback(noteParseError);
+    }
+    ~ErrorsNoted() {
+        mxmlSetErrorCallback(nullptr);
+        activeErrors = nullptr;
+    }
+    ErrorsNoted(const ErrorsNoted&) = delete;
+    ErrorsNoted& operator=(const ErrorsNoted&) = delete;
+};
+
+LoadStatus statusOf(ReadStatus status) {
+    return status == ReadStatus::NotXml ? LoadStatus::NotXml : LoadStatus::ReadError;
+}
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+std::string languageTag(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\n\r";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    const std::string_view tag = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    std::size_t at = 0;
+    while (at < tag.size() && isAsciiLetter(tag[at])) ++at;
+    if (at < 2 || at > 3) return {};
+    while (at < tag.size()) {
+        if (tag[at] != '-') return {};
+        const std::size_t start = ++at;
+        while (at < tag.size() && (isAsciiLetter(tag[at]) || isAsciiDigit(tag[at]))) ++at;
+        if (at - start < 1 || at - start > 8) return {};
+    }
+    return std::string(tag);
+}
+
 LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
-    auto file = rewindable(std::unique_ptr<std::FILE, FileCloser>(cxlFile));
-    if (!file || !hasXmlCharacters(file.get())) return LoadStatus::NotXml;
-    XmlDocument document(mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
-    if (!document) return LoadStatus::NotXml;
+    const std::unique_ptr<std::FILE, FileCloser> file(cxlFile);
+    // A regular UTF-8 file is checked, then parsed in place. A pipe can be
+    // read only once, and UTF-16 is turned into UTF-8 first: both are held
+    // in memory as they are read and checked.
+    const bool seekable = std::fseek(file.get(), 0, SEEK_CUR) == 0;
+    std::string text;
+    const bool inMemory = !seekable || startsAsUtf16(file.get());
+    const ReadStatus read = inMemory ? readAsUtf8(file.get(), text) : checkUtf8InPlace(file.get());
+    if (read != ReadStatus::Ok) return statusOf(read);
+
+    ParseErrors errors;
+    std::optional<XmlDocument> document;
+    {
+        const ErrorsNoted noted(errors);
+        document.emplace(inMemory ? mxmlLoadString(nullptr, text.c_str(), MXML_NO_CALLBACK)
+                                  : mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
+    }
+    std::string().swap(text);
+    if (errors.outOfMemory) return LoadStatus::OutOfMemory;
+    // A tree after a reported error may lack attributes or end early.
+    if (errors.any || !*document) return LoadStatus::NotXml;
     DocumentWalk walk(map);
-    walk.run(document.top());
+    walk.run(document->top());
+    if (walk.hasNamelessElement()) return LoadStatus::OutOfMemory;
+    if (walk.hasBadText()) return LoadStatus::NotXml;
     walk.placeNodes();
     if (!walk.linkConnections()) return LoadStatus::MissingNode;
     buildRootList(map);

@@ -9,12 +9,19 @@ namespace cxl {
 
 enum class LoadStatus {
     Loaded,
-    NotXml,       // bytes that are not XML characters, or no tree from the parser
+    NotXml,       // not XML text, no tree from the parser, or an error it reported
+    ReadError,    // the file could not be read
+    OutOfMemory,  // the parser could not allocate
     MissingNode,  // a connection names no concept and no linking phrase
 };
 
 // Parses `cxlFile`, fills `map` (which must be empty) and closes the file,
-// whatever the outcome. On MissingNode the links added so far stay.
+// whatever the outcome. On MissingNode the links added so far stay. The
+// parser's own messages go to standard error as it words them.
 LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map);
+
+// The tag that a map's "dc:language" text declares, as taken, when it is a
+// well-formed language tag once blanks at both ends are dropped; else empty.
+std::string languageTag(std::string_view text);
 
 }  // namespace cxl

@@ -2,6 +2,7 @@
 
 #include "pages/graphic_page.hpp"
 #include "pages/markup.hpp"
+#include "pages/outline.hpp"
 
 namespace cxl {
 
@@ -41,14 +42,13 @@ constexpr std::string_view kLegendEnd[] = {
 
 }  // namespace
 
-void writeDescriptionPage(std::ostream& descriptionPage, std::string_view unitName,
-                          ConceptMap& map, OutlineState& state) {
+void writeDescriptionPage(std::ostream& descriptionPage, const UnitName& unit, const ConceptMap& map) {
     writePageHead(descriptionPage);
-    for (std::string_view line : kBeforeOutline) writeLine(descriptionPage, line, unitName);
-    writeOutline(descriptionPage, map.roots, state);
+    for (std::string_view line : kBeforeOutline) writeLine(descriptionPage, line, unit.text);
+    const OutlineResult outline = writeOutline(descriptionPage, map);
     for (std::string_view line : kLegendStart) writeLine(descriptionPage, line);
-    if (state.italicsUsed) writeLine(descriptionPage, kItalicsEntry);
-    for (std::string_view line : kLegendEnd) writeLine(descriptionPage, line, unitName);
+    if (outline.italicsUsed) writeLine(descriptionPage, kItalicsEntry);
+    for (std::string_view line : kLegendEnd) writeLine(descriptionPage, line, unit.text, unit.linkName);
 }
 
 }  // namespace cxl

@@ -5,11 +5,10 @@
 #include <string_view>
 
 #include "map/concept_map.hpp"
-#include "pages/outline.hpp"
+#include "pages/markup.hpp"
 
 namespace cxl {
 
-void writeDescriptionPage(std::ostream& descriptionPage, std::string_view unitName,
-                          ConceptMap& map, OutlineState& state);
+void writeDescriptionPage(std::ostream& descriptionPage, const UnitName& unit, const ConceptMap& map);
 
 }  // namespace cxl

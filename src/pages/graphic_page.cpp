@@ -12,7 +12,7 @@ constexpr std::string_view kHead[] = {
     "<!DOCTYPE html\n",
     "          PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n",
     "          \"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n",
-    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"en\" lang=\"en\">\n",
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"es\" lang=\"es\">\n",
     "  <head>\n",
 };
 
@@ -42,9 +42,9 @@ void writePageHead(std::ostream& out) {
     for (std::string_view line : kHead) writeLine(out, line);
 }
 
-void writeGraphicPage(std::ostream& graphicPage, std::string_view unitName) {
+void writeGraphicPage(std::ostream& graphicPage, const UnitName& unit) {
     writePageHead(graphicPage);
-    for (std::string_view line : kGraphicBody) writeLine(graphicPage, line, unitName);
+    for (std::string_view line : kGraphicBody) writeLine(graphicPage, line, unit.text, unit.linkName);
 }
 
 }  // namespace cxl

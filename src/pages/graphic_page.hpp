@@ -5,11 +5,13 @@
 #include <ostream>
 #include <string_view>
 
+#include "pages/markup.hpp"
+
 namespace cxl {
 
 // The six lines that begin both pages.
 void writePageHead(std::ostream& out);
 
-void writeGraphicPage(std::ostream& graphicPage, std::string_view unitName);
+void writeGraphicPage(std::ostream& graphicPage, const UnitName& unit);
 
 }  // namespace cxl

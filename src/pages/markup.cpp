@@ -1,7 +1,11 @@
 #include "pages/markup.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
+
+#include "map/encoding.hpp"
 
 namespace cxl {
 
@@ -10,71 +14,146 @@ namespace {
 // Straight into the stream's buffer: pages are written in many small pieces,
 // and a formatted write per piece costs more than the copy itself. A short
 // write marks the stream bad, as a formatted write would.
-void put(std::ostream& out, const char* data, std::size_t size) {
-    const auto count = static_cast<std::streamsize>(size);
-    if (out.rdbuf()->sputn(data, count) != count) out.setstate(std::ios::badbit);
+void put(std::ostream& out, std::string_view bytes) {
+    const auto count = static_cast<std::streamsize>(bytes.size());
+    if (out.rdbuf()->sputn(bytes.data(), count) != count) out.setstate(std::ios::badbit);
 }
 
-std::string_view replacementFor(char c, bool inLink) {
+// Bytes that text can copy as they are: printable ASCII but the four markup
+// characters, tab, line feed and carriage return.
+constexpr std::array<bool, 256> kPlainInText = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0x20; c < 0x80; ++c) table[static_cast<std::size_t>(c)] = true;
+    table['\t'] = table['\n'] = table['\r'] = true;
+    table['&'] = table['<'] = table['>'] = table['"'] = false;
+    return table;
+}();
+
+// The same inside a link target: nothing below 0x20, no DEL, and none of the
+// bytes that a URL reads as more than a file name.
+constexpr std::array<bool, 256> kPlainInLink = [] {
+    std::array<bool, 256> table = kPlainInText;
+    table['\t'] = table['\n'] = table['\r'] = table[0x7F] = false;
+    table['%'] = table['#'] = table['?'] = table[':'] = table['\\'] = false;
+    return table;
+}();
+
+std::string_view markupReference(char c) {
     switch (c) {
         case '&': return "&amp;";
         case '<': return "&lt;";
         case '>': return "&gt;";
         case '"': return "&quot;";
-        case '%': return inLink ? "%25" : std::string_view{};
-        case '#': return inLink ? "%23" : std::string_view{};
-        case '?': return inLink ? "%3F" : std::string_view{};
         default: return {};
     }
 }
 
-void writeEscaped(std::ostream& out, std::string_view text, bool inLink) {
-    const char* special = inLink ? "&<>\"%#?" : "&<>\"";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t hit = text.find_first_of(special, start);
-        const std::size_t stop = hit == std::string_view::npos ? text.size() : hit;
-        put(out, text.data() + start, stop - start);
-        if (hit == std::string_view::npos) break;
-        const std::string_view replacement = replacementFor(text[hit], inLink);
-        put(out, replacement.data(), replacement.size());
-        start = hit + 1;
+// What the windows-1252 decoder makes of 0x80-0x9F; the other bytes of 0xA0
+// and above are their own code points.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void putWindows1252Reference(std::ostream& out, std::uint8_t byte) {
+    const std::uint32_t code = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80u] : byte;
+    put(out, "&#" + std::to_string(code) + ";");
+}
+
+void putPercentEncoded(std::ostream& out, std::string_view bytes) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+        put(out, std::string_view(encoded, 3));
     }
+}
+
+// Copies runs of plain bytes in one piece and hands every other character,
+// or every byte that begins no valid character, to `special`.
+template <typename Special>
+void writeEach(std::ostream& out, std::string_view text, const std::array<bool, 256>& plain,
+               Special special) {
+    std::size_t start = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (plain[static_cast<std::uint8_t>(text[at])]) {
+            ++at;
+            continue;
+        }
+        put(out, text.substr(start, at - start));
+        const Utf8Char c = decodeUtf8(text.substr(at));
+        const std::size_t length = c.length == 0 ? 1 : c.length;
+        special(text.substr(at, length), c.length != 0 && isXmlChar(c.code));
+        at += length;
+        start = at;
+    }
+    put(out, text.substr(start));
 }
 
 }  // namespace
 
-void writeText(std::ostream& out, std::string_view text) { writeEscaped(out, text, false); }
+UnitName unitNameFor(std::string_view unitName, std::string_view folderSeparators) {
+    const std::size_t last = unitName.find_last_of(folderSeparators);
+    return {unitName, last == std::string_view::npos ? unitName : unitName.substr(last + 1)};
+}
 
-void writeLinkTarget(std::ostream& out, std::string_view text) { writeEscaped(out, text, true); }
+void writeText(std::ostream& out, std::string_view text) {
+    writeEach(out, text, kPlainInText, [&out](std::string_view character, bool allowed) {
+        if (const std::string_view reference = markupReference(character[0]); !reference.empty()) {
+            put(out, reference);
+        } else if (allowed) {
+            put(out, character);
+        } else if (character.size() == 1 && static_cast<std::uint8_t>(character[0]) >= 0x80) {
+            putWindows1252Reference(out, static_cast<std::uint8_t>(character[0]));
+        } else {
+            put(out, "&#xFFFD;");
+        }
+    });
+}
 
-void writeLine(std::ostream& out, std::string_view format, std::string_view text) {
-    std::size_t start = 0;
+void writeLinkTarget(std::ostream& out, std::string_view text) {
+    // Browsers drop the spaces that begin a link.
+    const std::size_t spaces = std::min(text.find_first_not_of(' '), text.size());
+    putPercentEncoded(out, text.substr(0, spaces));
+    writeEach(out, text.substr(spaces), kPlainInLink, [&out](std::string_view character, bool allowed) {
+        if (const std::string_view reference = markupReference(character[0]); !reference.empty()) {
+            put(out, reference);
+        } else if (allowed && static_cast<std::uint8_t>(character[0]) >= 0x80) {
+            put(out, character);
+        } else {
+            putPercentEncoded(out, character);
+        }
+    });
+}
+
+void writeLine(std::ostream& out, std::string_view format, std::string_view text, std::string_view link) {
     while (true) {
-        const std::size_t mark = format.find('%', start);
+        const std::size_t mark = format.find('%');
         if (mark == std::string_view::npos || mark + 1 >= format.size()) break;
         const char what = format[mark + 1];
         if (what != 's' && what != 'u') {
-            start = mark + 1;
+            put(out, format.substr(0, mark + 1));
+            format.remove_prefix(mark + 1);
             continue;
         }
-        put(out, format.data(), mark);
+        put(out, format.substr(0, mark));
         if (what == 's') {
             writeText(out, text);
         } else {
-            writeLinkTarget(out, text);
+            writeLinkTarget(out, link);
         }
         format.remove_prefix(mark + 2);
-        start = 0;
     }
-    put(out, format.data(), format.size());
+    put(out, format);
 }
 
 void writeSpaces(std::ostream& out, std::size_t count) {
     static const std::string kSpaces(512, ' ');
     while (count > 0) {
         const std::size_t chunk = std::min(count, kSpaces.size());
-        put(out, kSpaces.data(), chunk);
+        put(out, std::string_view(kSpaces.data(), chunk));
         count -= chunk;
     }
 }

@@ -1,10 +1,18 @@
 #include "pages/outline.hpp"
 
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "pages/markup.hpp"
 
 namespace cxl {
 
 namespace {
+
+constexpr int kTopIndent = 8;  // a root's own list stands at 8 spaces
 
 // One list being written: where it stands and which cell comes next.
 struct ListFrame {
@@ -16,13 +24,33 @@ struct ListFrame {
     bool itemOpen = false;
 };
 
+// Writes top-level items. It owns what the walk needs to remember: which
+// nodes were told (`visited`), and which linking phrases stand on the current
+// path since its last concept, so that a cycle made only of phrases is told
+// once and not followed again. Each expanded concept opens a new stretch of
+// the path; a phrase marked with the current stretch is on it.
 class Walk {
 public:
-    Walk(std::ostream& out, OutlineState& state) : out_(out), state_(state) {}
+    Walk(std::ostream& out, std::size_t nodeCount)
+        : out_(out), visited_(nodeCount, false), pathMark_(nodeCount, 0) {}
 
-    void run(MapNode& start) {
-        const std::size_t marksAtStart = state_.marks.size();
-        const std::uint64_t stretchAtStart = state_.currentStretch;
+    void writeItem(const MapNode& start) {
+        if (out_.fail()) return;  // nothing more can reach the page
+        writeLine(out_, "      <li>");
+        indentLevel_ = kTopIndent;
+        currentStretch_ = ++lastStretch_;
+        writeSubtree(start);
+        writeLine(out_, "      </li>\n");
+    }
+
+    [[nodiscard]] bool visited(const MapNode& node) const { return visited_[node.index]; }
+    [[nodiscard]] bool allVisited() const { return visitedCount_ == visited_.size(); }
+    [[nodiscard]] bool italicsUsed() const { return italicsUsed_; }
+
+private:
+    // The node's text and everything below it, with a stack of its own, so
+    // that the depth of a map never reaches the call stack.
+    void writeSubtree(const MapNode& start) {
         follow(start);
         while (!frames_.empty()) {
             ListFrame& frame = frames_.back();
@@ -33,45 +61,46 @@ public:
                 frame.itemOpen = false;
             }
             if (frame.next == frame.end) {
-                state_.indentLevel = frame.indent;
+                indentLevel_ = frame.indent;
                 writeSpaces(out_, static_cast<std::size_t>(frame.indent));
                 writeLine(out_, "</ul>\n");
                 frames_.pop_back();
                 continue;
             }
-            MapNode* target = *frame.next;
+            const MapNode* target = *frame.next;
             ++frame.next;
             writeSpaces(out_, static_cast<std::size_t>(frame.indent + 2));
             writeLine(out_, "<li>");
             frame.itemOpen = true;
-            frame.marksAtItem = state_.marks.size();
-            state_.indentLevel = frame.indent + 4;
-            state_.currentStretch = frame.stretch;
+            frame.marksAtItem = marks_.size();
+            indentLevel_ = frame.indent + 4;
+            currentStretch_ = frame.stretch;
             follow(*target);  // may push a frame: `frame` is not used after this
+            if (out_.fail()) break;  // nothing more can reach the page
         }
-        unmarkTo(marksAtStart);
-        state_.currentStretch = stretchAtStart;
+        frames_.clear();
+        unmarkTo(0);
     }
 
-private:
     // Writes a node and the chain of one-target phrases that continues its
     // line; opens the list that ends the chain, if any.
-    void follow(MapNode& start) {
-        MapNode* node = &start;
+    void follow(const MapNode& start) {
+        const MapNode* node = &start;
         while (true) {
-            writeNodeText(out_, *node, state_);
+            writeNodeText(*node);
             if (node->kind == NodeKind::Concept) {
-                if (node->visited) return;
-                node->visited = true;
-                if (!node->children.empty()) openList(*node, ++state_.lastStretch);
+                if (visited_[node->index]) return;
+                markVisited(*node);
+                if (!node->children.empty()) openList(*node, ++lastStretch_);
                 return;
             }
-            if (node->pathMark == state_.currentStretch) return;  // a cycle of phrases
-            node->visited = true;
-            state_.marks.emplace_back(node, node->pathMark);
-            node->pathMark = state_.currentStretch;
+            std::uint64_t& mark = pathMark_[node->index];
+            if (mark == currentStretch_) return;  // a cycle of phrases
+            if (!visited_[node->index]) markVisited(*node);
+            marks_.emplace_back(node->index, mark);
+            mark = currentStretch_;
             if (node->children.size() > 1) {
-                openList(*node, state_.currentStretch);
+                openList(*node, currentStretch_);
                 return;
             }
             if (node->children.empty()) return;
@@ -79,56 +108,97 @@ private:
         }
     }
 
+    // A concept in bold, or in italics when it was told before and has
+    // links; a linking phrase in plain text, followed by a line feed when a
+    // list of its targets follows, else by one space.
+    void writeNodeText(const MapNode& node) {
+        if (node.kind == NodeKind::Concept) {
+            if (visited_[node.index] && node.childCount > 0) {
+                italicsUsed_ = true;
+                writeLine(out_, "<em>%s</em>\n", node.label);
+            } else {
+                writeLine(out_, "<strong>%s</strong>\n", node.label);
+            }
+            return;
+        }
+        writeText(out_, node.label);
+        writeLine(out_, node.childCount > 1 ? "\n" : " ");
+    }
+
+    void markVisited(const MapNode& node) {
+        visited_[node.index] = true;
+        ++visitedCount_;
+    }
+
     void openList(const MapNode& owner, std::uint64_t stretch) {
-        const int indent = state_.indentLevel;
+        const int indent = indentLevel_;
         writeSpaces(out_, static_cast<std::size_t>(indent));
         writeLine(out_, "<ul>\n");
-        state_.indentLevel = indent + 2;
+        indentLevel_ = indent + 2;
         frames_.push_back(ListFrame{owner.children.begin(), owner.children.end(), indent, stretch, 0});
     }
 
     void unmarkTo(std::size_t size) {
-        while (state_.marks.size() > size) {
-            auto [node, previous] = state_.marks.back();
-            node->pathMark = previous;
-            state_.marks.pop_back();
+        while (marks_.size() > size) {
+            const auto [index, previous] = marks_.back();
+            pathMark_[index] = previous;
+            marks_.pop_back();
         }
     }
 
     std::ostream& out_;
-    OutlineState& state_;
+    int indentLevel_ = kTopIndent;  // spaces before a list that would open here
+    bool italicsUsed_ = false;
+    std::vector<bool> visited_;
+    std::size_t visitedCount_ = 0;
+    std::vector<std::uint64_t> pathMark_;  // 0: on no stretch
+    std::uint64_t lastStretch_ = 0;
+    std::uint64_t currentStretch_ = 0;
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> marks_;  // to undo, in order
     std::vector<ListFrame> frames_;
 };
 
+// The nodes of one list, top-most first: by y, then x, then document order.
+std::vector<const MapNode*> topMostFirst(const NodeList& nodes) {
+    std::vector<const MapNode*> order;
+    order.reserve(nodes.size());
+    for (const MapNode& node : nodes) order.push_back(&node);
+    std::stable_sort(order.begin(), order.end(), [](const MapNode* a, const MapNode* b) {
+        return a->y != b->y ? a->y < b->y : a->x < b->x;
+    });
+    return order;
+}
+
+// The map's own language on the outline, so that its labels are spoken in
+// it; none where that is the Spanish of the page itself.
+bool needsOwnLanguage(std::string_view tag) {
+    if (tag.empty()) return false;
+    const std::string_view primary = tag.substr(0, tag.find('-'));
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return !(primary.size() == 2 && lower(primary[0]) == 'e' && lower(primary[1]) == 's');
+}
+
 }  // namespace
 
-void writeNodeText(std::ostream& out, const MapNode& node, OutlineState& state) {
-    if (node.kind == NodeKind::Concept) {
-        if (node.visited && node.childCount > 0) {
-            state.italicsUsed = true;
-            writeLine(out, "<em>%s</em>\n", node.label);
-        } else {
-            writeLine(out, "<strong>%s</strong>\n", node.label);
-        }
-        return;
+OutlineResult writeOutline(std::ostream& out, const ConceptMap& map) {
+    if (map.nodeCount() == 0) return {};  // an empty list would not be valid XHTML
+    if (needsOwnLanguage(map.language)) {
+        writeLine(out, "    <ul xml:lang=\"%s\" lang=\"%s\">\n", map.language);
+    } else {
+        writeLine(out, "    <ul>\n");
     }
-    writeText(out, node.label);
-    writeLine(out, node.childCount > 1 ? "\n" : " ");
-}
-
-void writeSubtree(std::ostream& out, MapNode& node, OutlineState& state) {
-    Walk(out, state).run(node);
-}
-
-void writeOutline(std::ostream& out, const RootList& roots, OutlineState& state) {
-    state.indentLevel = 8;
-    writeLine(out, "    <ul>\n");
-    for (const NodeLink& root : roots) {
-        writeLine(out, "      <li>");
-        writeSubtree(out, *root.target, state);
-        writeLine(out, "      </li>\n");
+    Walk walk(out, map.nodeCount());
+    for (const NodeLink& root : map.roots) walk.writeItem(*root.target);
+    // Whatever no root reaches is told too: a picture's long description
+    // leaves nothing out.
+    for (const NodeList* nodes : {&map.concepts, &map.phrases}) {
+        if (walk.allVisited()) break;
+        for (const MapNode* node : topMostFirst(*nodes)) {
+            if (!walk.visited(*node)) walk.writeItem(*node);
+        }
     }
     writeLine(out, "    </ul>\n");
+    return OutlineResult{walk.italicsUsed()};
 }
 
 }  // namespace cxl

@@ -43,6 +43,12 @@ void writeFile(const fs::path& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+RunOptions withInput(std::string input) {
+    RunOptions options;
+    options.input = std::move(input);
+    return options;
+}
+
 RunResult runProgram(const fs::path& dir, const RunOptions& options) {
     TempDir io;
     const fs::path inPath = io / "stdin";
@@ -73,6 +79,11 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
             const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit),
                                static_cast<rlim_t>(*options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.addressSpaceLimit) {
+            const rlimit limit{static_cast<rlim_t>(*options.addressSpaceLimit),
+                               static_cast<rlim_t>(*options.addressSpaceLimit)};
+            ::setrlimit(RLIMIT_AS, &limit);
         }
         ::execv(rawArgv[0], rawArgv.data());
         ::_exit(127);
@@ -166,24 +177,22 @@ void buildSharedBelowTwoRoots(cxl::ConceptMap& map) {
     buildRootList(map);
 }
 
-std::string outlineOf(cxl::ConceptMap& map, bool* italicsUsed) {
+std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed) {
     std::ostringstream out;
-    cxl::OutlineState state;
-    cxl::writeOutline(out, map.roots, state);
-    if (italicsUsed != nullptr) *italicsUsed = state.italicsUsed;
+    const cxl::OutlineResult result = cxl::writeOutline(out, map);
+    if (italicsUsed != nullptr) *italicsUsed = result.italicsUsed;
     return out.str();
 }
 
-std::string descriptionOf(cxl::ConceptMap& map, const std::string& unitName) {
+std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName) {
     std::ostringstream out;
-    cxl::OutlineState state;
-    cxl::writeDescriptionPage(out, unitName, map, state);
+    cxl::writeDescriptionPage(out, cxl::unitNameFor(unitName, "/"), map);
     return out.str();
 }
 
 std::string graphicOf(const std::string& unitName) {
     std::ostringstream out;
-    cxl::writeGraphicPage(out, unitName);
+    cxl::writeGraphicPage(out, cxl::unitNameFor(unitName, "/"));
     return out.str();
 }
 

@@ -39,7 +39,11 @@ struct RunOptions {
     std::vector<std::string> args;            // after argument 0
     std::optional<std::string> input;         // standard input; none: /dev/null
     std::optional<long> fileSizeLimit;        // bytes; the size signal is ignored
+    std::optional<long> addressSpaceLimit;    // bytes of virtual memory
 };
+
+// Options with only standard input set.
+RunOptions withInput(std::string input);
 
 // Runs the program in `dir`, waits for it and collects both output streams.
 RunResult runProgram(const fs::path& dir, const RunOptions& options);
@@ -67,8 +71,8 @@ void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
 void buildSharedBelowTwoRoots(cxl::ConceptMap& map);
 
 // The outline, description or graphic page of a map, as a string.
-std::string outlineOf(cxl::ConceptMap& map, bool* italicsUsed = nullptr);
-std::string descriptionOf(cxl::ConceptMap& map, const std::string& unitName);
+std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed = nullptr);
+std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName);
 std::string graphicOf(const std::string& unitName);
 
 }  // namespace cxltest
