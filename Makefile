@@ -4,6 +4,7 @@
 BUILD_PACKAGES := cmake g++ make pkg-config libmxml-dev libgtest-dev
 TEST_PACKAGES := libxml2-utils w3c-sgml-lib
 SANITIZE_PACKAGES := clang libclang-rt-14-dev
+FUZZ_PACKAGES := libxml2-dev
 BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
@@ -52,7 +53,7 @@ build-fuzz/CMakeCache.txt:
 	cmake --preset fuzz
 
 fuzz: packages
-	@scripts/install-packages $(SANITIZE_PACKAGES)
+	@scripts/install-packages $(SANITIZE_PACKAGES) $(FUZZ_PACKAGES)
 	@$(MAKE) --no-print-directory build-fuzz/CMakeCache.txt
 	cmake --build --preset fuzz
 	scripts/run-fuzzer build-fuzz/fuzz/load_and_write_fuzzer $(FUZZ_SECONDS)

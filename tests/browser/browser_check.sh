@@ -20,16 +20,21 @@ command -v node >/dev/null || skip "no node"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 targets=()
-convert() {  # name, map, unit
-    mkdir -p "$work/$1"
+convert() {  # name, map, unit: the picture goes where the pages go
+    mkdir -p "$work/$1/temas"
     cp "$2" "$work/$1/mc.cxl"
     cp "$top/examples/mapa.png" "$work/$1/$3_MapaConceptual.png"
     (cd "$work/$1" && printf '\n%s\n\n' "$3" | "$program" >/dev/null)
-    targets+=("$work/$1:$3")
+    targets+=("$work/$1")
 }
 convert example "$top/examples/mapa.cxl" SIGXX
 convert living-beings "$top/tests/data/living-beings.cxl" SIG01
 convert markup "$top/tests/data/markup.cxl" 'Tema & <1> #?%'
+# Names whose bytes a browser would drop or read as more than a file name.
+convert colon "$top/tests/data/living-beings.cxl" 'SIG:01 \x#?%'
+convert spaces "$top/tests/data/living-beings.cxl" '  T2'
+convert latin1 "$top/tests/data/living-beings.cxl" "$(printf 'Biolog\355a\t1')"
+convert subfolder "$top/tests/data/living-beings.cxl" 'temas/T1'
 corpus="$top/../shared/corpus/real"
 if [ -d "$corpus" ]; then
     for map in tnl-expert bacterial-characteristics rpsdl concept-map-example link-types em-no-root; do

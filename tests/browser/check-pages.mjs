@@ -3,13 +3,16 @@
 // description, the links between the pages, and the list nesting that the
 // browser's accessibility tree shows against the outline's levels.
 //
-// Usage: node check-pages.mjs SCREENSHOT_DIR DIR:UNIT [DIR:UNIT ...]
+// Each folder holds one converted map, its pages maybe in a subfolder and
+// named with bytes that are not UTF-8: the pages are found by their endings,
+// and every link is judged by the page or picture it reaches.
+//
+// Usage: node check-pages.mjs SCREENSHOT_DIR DIR [DIR ...]
 import { chromium } from 'playwright-core';
 import { createRequire } from 'node:module';
-import { mkdtempSync, readFileSync, rmSync, mkdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, mkdirSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, basename } from 'node:path';
-import { pathToFileURL } from 'node:url';
 
 const require = createRequire(import.meta.url);
 const axePath = require.resolve('axe-core/axe.min.js');
@@ -17,10 +20,35 @@ const WCAG_TAGS = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'];
 
 const [screenshotDir, ...targets] = process.argv.slice(2);
 if (!screenshotDir || targets.length === 0) {
-  console.error('usage: node check-pages.mjs SCREENSHOT_DIR DIR:UNIT ...');
+  console.error('usage: node check-pages.mjs SCREENSHOT_DIR DIR ...');
   process.exit(2);
 }
 mkdirSync(screenshotDir, { recursive: true });
+
+// The page files of one converted map, as raw bytes of their paths.
+function findPages(dir) {
+  const found = {};
+  const visit = (folder) => {
+    for (const entry of readdirSync(folder, { encoding: 'buffer' })) {
+      const path = Buffer.concat([folder, Buffer.from('/'), entry]);
+      if (statSync(path).isDirectory()) visit(path);
+      else if (entry.toString('latin1').endsWith('_MapaConceptual.html')) found.graphic = path;
+      else if (entry.toString('latin1').endsWith('_Desc.html')) found.description = path;
+    }
+  };
+  visit(Buffer.from(dir));
+  return found;
+}
+
+// A file URL that names exactly these bytes.
+function fileUrl(path) {
+  let url = 'file://';
+  for (const byte of path) {
+    const c = String.fromCharCode(byte);
+    url += /[A-Za-z0-9\-._~\/]/.test(c) ? c : `%${byte.toString(16).toUpperCase().padStart(2, '0')}`;
+  }
+  return url;
+}
 
 const failures = [];
 const rulesChecked = new Set();
@@ -89,18 +117,22 @@ const context = await chromium.launchPersistentContext(profile, {
 });
 try {
   const page = await context.newPage();
-  for (const target of targets) {
-    const cut = target.lastIndexOf(':');
-    const dir = target.slice(0, cut);
-    const unit = target.slice(cut + 1);
+  for (const dir of targets) {
     const name = basename(dir);
-    const graphicPath = join(dir, `${unit}_MapaConceptual.html`);
-    const descriptionPath = join(dir, `${unit}_Desc.html`);
-    const graphicUrl = pathToFileURL(graphicPath).href;
-    const descriptionUrl = pathToFileURL(descriptionPath).href;
+    const pages = findPages(dir);
+    if (!pages.graphic || !pages.description) {
+      fail(`${name}: pages not found`);
+      continue;
+    }
+    const graphicUrl = fileUrl(pages.graphic);
+    const descriptionUrl = fileUrl(pages.description);
+    const title = () => page.evaluate(() => document.title);
 
-    // The graphic page.
+    // The graphic page: its title names the unit that the other page must name too.
     await page.goto(graphicUrl);
+    const graphicTitle = await title();
+    const unit = graphicTitle.replace(/^Mapa conceptual de /, '');
+    const descriptionTitle = `Descripción del mapa conceptual de ${unit}`;
     await runAxe(page, `${name} graphic page`);
     const picture = await page.evaluate(() => {
       const img = document.querySelector('img');
@@ -110,23 +142,25 @@ try {
         loaded: img.complete && img.naturalWidth > 0,
       };
     });
+    await page.screenshot({ path: join(screenshotDir, `${name}-graphic.png`), fullPage: true });
     if (!picture) fail(`${name}: no picture on the graphic page`);
     else {
-      if (picture.alt !== `Descripción del mapa conceptual de ${unit}`) {
-        fail(`${name}: alternative text is "${picture.alt}"`);
-      }
-      if (picture.longdesc !== descriptionUrl) fail(`${name}: longdesc names ${picture.longdesc}`);
+      // document.title has its blanks folded; so has the alternative text here.
+      if (picture.alt.replace(/\s+/g, ' ').trim() !== descriptionTitle) fail(`${name}: alternative text is "${picture.alt}"`);
       if (!picture.loaded) fail(`${name}: the picture did not load`);
+      await page.goto(picture.longdesc);
+      if ((await title()) !== descriptionTitle) fail(`${name}: longdesc ${picture.longdesc} reaches another page`);
+      await page.goto(graphicUrl);
     }
-    await page.screenshot({ path: join(screenshotDir, `${name}-graphic.png`), fullPage: true });
     await page.click('a');
     await page.waitForLoadState();
-    if (page.url() !== descriptionUrl) fail(`${name}: the graphic page's link went to ${page.url()}`);
+    if ((await title()) !== descriptionTitle) fail(`${name}: the graphic page's link went to ${page.url()}`);
 
     // The description page.
     await page.goto(descriptionUrl);
+    if ((await title()) !== descriptionTitle) fail(`${name}: description page titled "${await title()}"`);
     await runAxe(page, `${name} description page`);
-    const expected = outlineLevels(readFileSync(descriptionPath, 'utf8'));
+    const expected = outlineLevels(readFileSync(pages.description, 'utf8'));
     const actual = await accessibilityLevels(page);
     if (JSON.stringify(expected) !== JSON.stringify(actual)) {
       fail(`${name}: list levels in the accessibility tree ${JSON.stringify(actual.slice(0, 40))} ` +
@@ -135,7 +169,7 @@ try {
     await page.screenshot({ path: join(screenshotDir, `${name}-description.png`), fullPage: true });
     await page.click('a');
     await page.waitForLoadState();
-    if (page.url() !== graphicUrl) fail(`${name}: the description page's link went to ${page.url()}`);
+    if ((await title()) !== graphicTitle) fail(`${name}: the description page's link went to ${page.url()}`);
     console.log(`${name}: ${expected.length} list items checked`);
   }
 } finally {
