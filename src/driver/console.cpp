@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+
+#include "driver/platform.hpp"
 
 namespace cxl {
 
@@ -50,13 +51,9 @@ void stopWithPause(Console& console) {
     std::exit(1);
 }
 
-void StopRoutine::removePages() {
-    for (const std::string& path : pages_) ::unlink(path.c_str());
-    pages_.clear();
-}
-
 void StopRoutine::stop(std::string_view message) {
-    removePages();
+    host::removeRunFiles();
+    host::releaseSignals();  // the pause must yield to Ctrl+C
     console_.err << message << std::flush;
     stopWithPause(console_);
 }

@@ -23,20 +23,15 @@ inline constexpr std::string_view kPauseText = "Presiona cualquier tecla para sa
 // is flushed on the way out.
 [[noreturn]] void stopWithPause(Console& console);
 
-// The only way out on a fatal condition: the removal of the pages this run
-// has created, the caller's message, then the pause.
+// The only way out on a fatal condition: the removal of the files this run
+// has made, the caller's message, then the pause.
 class StopRoutine {
 public:
     explicit StopRoutine(Console& console) : console_(console) {}
     [[noreturn]] void stop(std::string_view message);
 
-    // A page created by this run, to be removed if the run stops.
-    void registerPage(std::string path) { pages_.push_back(std::move(path)); }
-    void removePages();
-
 private:
     Console& console_;
-    std::vector<std::string> pages_;
 };
 
 // Notes on standard error about the option arguments; changes nothing.

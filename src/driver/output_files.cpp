@@ -1,6 +1,5 @@
 #include "driver/output_files.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,20 +19,25 @@ void refuseExisting(const std::string& path, StopRoutine& stop) {
     }
 }
 
-std::unique_ptr<PageFile> createPage(const std::string& path, StopRoutine& stop) {
-    // Exclusive creation: whatever slipped past the read test (a dangling
-    // link, an unreadable file) is never emptied.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (errno == EEXIST) stop.stop(messageWith("Ya existe el fichero \"%s\"\n", path));
-        stop.stop(messageWith("No se puede crear el fichero \"%s\"\n", path));
-    }
-    stop.registerPage(path);
-    return std::make_unique<PageFile>(path, fd);
+std::unique_ptr<PageFile> beginPage(const std::string& path, StopRoutine& stop) {
+    host::PageDraft draft;
+    if (!host::createDraft(path, draft)) stop.stop(messageWith("No se puede crear el fichero \"%s\"\n", path));
+    return std::make_unique<PageFile>(path, std::move(draft));
 }
 
 [[noreturn]] void failWrite(const std::string& path, StopRoutine& stop) {
     stop.stop(messageWith("No se puede escribir el fichero \"%s\"\n", path));
+}
+
+void publish(PageFile& page, StopRoutine& stop) {
+    switch (host::publishDraft(page.draft(), page.path())) {
+        case host::Publication::Named:
+            return;
+        case host::Publication::Exists:
+            stop.stop(messageWith("Ya existe el fichero \"%s\"\n", page.path()));
+        case host::Publication::CannotCreate:
+            stop.stop(messageWith("No se puede crear el fichero \"%s\"\n", page.path()));
+    }
 }
 
 }  // namespace
@@ -42,23 +46,8 @@ CheckedFileBuffer::CheckedFileBuffer(int fd) : fd_(fd), buffer_(kBufferSize) {
     setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 
-CheckedFileBuffer::~CheckedFileBuffer() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 bool CheckedFileBuffer::drain() {
-    const char* data = pbase();
-    std::size_t left = static_cast<std::size_t>(pptr() - pbase());
-    while (left > 0 && !failed_) {
-        const ssize_t written = ::write(fd_, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            failed_ = true;
-        } else {
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
-    }
+    if (!failed_ && !host::writeAll(fd_, pbase(), static_cast<std::size_t>(pptr() - pbase()))) failed_ = true;
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     return !failed_;
 }
@@ -74,12 +63,9 @@ CheckedFileBuffer::int_type CheckedFileBuffer::overflow(int_type c) {
 
 int CheckedFileBuffer::sync() { return drain() ? 0 : -1; }
 
-bool CheckedFileBuffer::close() {
-    if (fd_ < 0) return !failed_;
-    drain();
-    if (::close(fd_) != 0) failed_ = true;
-    fd_ = -1;
-    return !failed_;
+bool PageFile::finish() {
+    stream_.flush();
+    return !failed() && host::finishDraft(draft_);
 }
 
 OutputFiles openOutputFiles(const std::string& unitName, Console& console, StopRoutine& stop) {
@@ -88,8 +74,8 @@ OutputFiles openOutputFiles(const std::string& unitName, Console& console, StopR
     files.descriptionPath = unitName + "_Desc.html";
     refuseExisting(files.graphicPath, stop);
     refuseExisting(files.descriptionPath, stop);
-    files.graphicPage = createPage(files.graphicPath, stop);
-    files.descriptionPage = createPage(files.descriptionPath, stop);
+    files.graphicPage = beginPage(files.graphicPath, stop);
+    files.descriptionPage = beginPage(files.descriptionPath, stop);
     console.out << "La salidas se guardaran en los ficheros:\n"
                 << "   \"" << files.graphicPath << "\"\n"
                 << "   \"" << files.descriptionPath << "\"\n"
@@ -102,11 +88,16 @@ void checkWritten(PageFile& page, StopRoutine& stop) {
     if (page.failed()) failWrite(page.path(), stop);
 }
 
-void closeOutputFiles(OutputFiles& files, StopRoutine& stop) {
-    const bool graphicClosed = files.graphicPage->close();
-    const bool descriptionClosed = files.descriptionPage->close();
-    if (!graphicClosed) failWrite(files.graphicPath, stop);
-    if (!descriptionClosed) failWrite(files.descriptionPath, stop);
+void publishOutputFiles(OutputFiles& files, StopRoutine& stop) {
+    if (!files.graphicPage->finish()) failWrite(files.graphicPath, stop);
+    if (!files.descriptionPage->finish()) failWrite(files.descriptionPath, stop);
+    {
+        // Both pages get their names, or neither keeps one.
+        const host::HeldSignals held;
+        publish(*files.graphicPage, stop);
+        publish(*files.descriptionPage, stop);
+    }
+    host::syncFolderOf(files.graphicPath);  // both pages lie in one folder
 }
 
 }  // namespace cxl

@@ -1,5 +1,5 @@
-// The two page files: their names, the refusal to overwrite, exclusive
-// creation and a checked, buffered stream for each.
+// The two page files: their names, the refusal to overwrite, writing aside
+// through a checked buffer, and naming both only once both are whole.
 #pragma once
 
 #include <memory>
@@ -9,19 +9,18 @@
 #include <vector>
 
 #include "driver/console.hpp"
+#include "driver/platform.hpp"
 
 namespace cxl {
 
-// A stream buffer over a file descriptor that remembers any failed write.
+// A stream buffer over a file descriptor that remembers any failed write and
+// attempts none after it.
 class CheckedFileBuffer : public std::streambuf {
 public:
     explicit CheckedFileBuffer(int fd);
-    ~CheckedFileBuffer() override;
     CheckedFileBuffer(const CheckedFileBuffer&) = delete;
     CheckedFileBuffer& operator=(const CheckedFileBuffer&) = delete;
 
-    // Flushes and closes; false when any write, the flush or the close failed.
-    bool close();
     [[nodiscard]] bool failed() const { return failed_; }
 
 protected:
@@ -38,14 +37,23 @@ private:
 
 class PageFile {
 public:
-    PageFile(std::string path, int fd) : path_(std::move(path)), buffer_(fd), stream_(&buffer_) {}
+    PageFile(std::string path, host::PageDraft draft)
+        : path_(std::move(path)), draft_(std::move(draft)), buffer_(draft_.fd), stream_(&buffer_) {}
+    ~PageFile() { host::discardDraft(draft_); }
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
     [[nodiscard]] const std::string& path() const { return path_; }
     std::ostream& stream() { return stream_; }
     [[nodiscard]] bool failed() const { return buffer_.failed() || stream_.fail(); }
-    bool close() { return buffer_.close() && !stream_.fail(); }
+    // Flushes the buffer and the file to the disk and closes it for writing;
+    // false when any write, the flush or the close failed.
+    bool finish();
+    host::PageDraft& draft() { return draft_; }
 
 private:
     std::string path_;
+    host::PageDraft draft_;
     CheckedFileBuffer buffer_;
     std::ostream stream_;
 };
@@ -58,15 +66,15 @@ struct OutputFiles {
 };
 
 // Forms both names, stops when either page exists or cannot be created,
-// creates both and lists their names. Each created page is registered with
-// the stop routine, so that any later stop removes it.
+// begins both aside in their folder and lists their names.
 OutputFiles openOutputFiles(const std::string& unitName, Console& console, StopRoutine& stop);
 
 // Flushes `page`; stops, with both pages removed, when any write failed.
 void checkWritten(PageFile& page, StopRoutine& stop);
 
-// Closes the graphic page, then the description page; stops, with both
-// pages removed, when either close fails.
-void closeOutputFiles(OutputFiles& files, StopRoutine& stop);
+// Finishes the graphic page, then the description page, and only then names
+// both, never replacing a file; stops, with this run's files removed, when
+// either cannot be finished or named.
+void publishOutputFiles(OutputFiles& files, StopRoutine& stop);
 
 }  // namespace cxl

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/output_files.hpp"
+#include "driver/platform.hpp"
 #include "map/concept_map.hpp"
 #include "map/loader.hpp"
 #include "pages/description_page.hpp"
@@ -14,9 +15,6 @@ namespace cxl {
 namespace {
 
 constexpr std::string_view kOutOfMemory = "ERROR: Memoria insuficiente.\n";
-
-// Pages and picture lie in one folder; a unit name may name another folder.
-constexpr std::string_view kFolderSeparators = "/";
 
 void loadOrStop(Inputs& inputs, ConceptMap& map, StopRoutine& stop) {
     const LoadStatus status = loadMap(inputs.cxlFile, map);
@@ -47,18 +45,24 @@ int run(int argc, const char* const* argv, Console& console) {
         loadOrStop(inputs, map, stop);
 
         OutputFiles files = openOutputFiles(inputs.unitName, console, stop);
-        const UnitName unit = unitNameFor(inputs.unitName, kFolderSeparators);
+        const UnitName unit = unitNameFor(inputs.unitName, host::kFolderSeparators);
         writeGraphicPage(files.graphicPage->stream(), unit);
         checkWritten(*files.graphicPage, stop);
         writeDescriptionPage(files.descriptionPage->stream(), unit, map);
         checkWritten(*files.descriptionPage, stop);
-        closeOutputFiles(files, stop);
+        publishOutputFiles(files, stop);
 
         releaseMap(map);
     } catch (const std::bad_alloc&) {
         stop.stop(kOutOfMemory);
     }
-    console.out << "Salida generada.\n" << kPauseText << std::flush;
+    {
+        // Once this is said the pages are the user's: an interruption at the
+        // pause keeps them.
+        const host::HeldSignals held;
+        console.out << "Salida generada.\n" << kPauseText << std::flush;
+        host::keepRunFiles();
+    }
     console.in.get();
     return 0;
 }

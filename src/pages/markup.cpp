@@ -13,8 +13,10 @@ namespace {
 
 // Straight into the stream's buffer: pages are written in many small pieces,
 // and a formatted write per piece costs more than the copy itself. A short
-// write marks the stream bad, as a formatted write would.
+// write marks the stream bad, as a formatted write would, and after it
+// nothing more is attempted: the page is lost anyway.
 void put(std::ostream& out, std::string_view bytes) {
+    if (out.bad()) return;
     const auto count = static_cast<std::streamsize>(bytes.size());
     if (out.rdbuf()->sputn(bytes.data(), count) != count) out.setstate(std::ios::badbit);
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +81,7 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
                                static_cast<rlim_t>(*options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
         if (options.addressSpaceLimit) {
             const rlimit limit{static_cast<rlim_t>(*options.addressSpaceLimit),
                                static_cast<rlim_t>(*options.addressSpaceLimit)};
@@ -91,6 +93,18 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     RunResult result;
+    if (options.outputLimit) {
+        // As `| head -c N`: the reader goes away after N bytes.
+        std::string head(*options.outputLimit, '\0');
+        std::size_t got = 0;
+        ssize_t n = 0;
+        while (got < head.size() && (n = ::read(outPipe[0], head.data() + got, head.size() - got)) > 0) {
+            got += static_cast<std::size_t>(n);
+        }
+        result.out = head.substr(0, got);
+        ::close(outPipe[0]);
+        outPipe[0] = ::open("/dev/null", O_RDONLY);
+    }
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
@@ -114,6 +128,90 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+Child::Child(const fs::path& dir, const std::string& input, bool closeInput) {
+    int inPipe[2];
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe(inPipe) != 0 || ::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        ::dup2(inPipe[0], 0);
+        ::dup2(outPipe[1], 1);
+        ::dup2(errPipe[1], 2);
+        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) ::close(fd);
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::execl(CXL2XHTML_BIN, CXL2XHTML_BIN, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(inPipe[0]);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    in_ = inPipe[1];
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+    ::signal(SIGPIPE, SIG_IGN);
+    if (::write(in_, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
+        throw std::runtime_error("write to the program failed");
+    }
+    if (closeInput) {
+        ::close(in_);
+        in_ = -1;
+    }
+}
+
+Child::~Child() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        finish();
+    }
+}
+
+bool Child::waitForOutput(const std::string& text) {
+    char buffer[4096];
+    while (outText_.find(text) == std::string::npos) {
+        const ssize_t got = ::read(out_, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        outText_.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+bool Child::waitForOpenFileIn(const fs::path& dir) {
+    const std::string prefix = fs::canonical(dir).string() + "/";
+    const fs::path fds = "/proc/" + std::to_string(pid_) + "/fd";
+    for (int tries = 0; tries < 200000; ++tries) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(fds, error)) {
+            const fs::path target = fs::read_symlink(entry.path(), error);
+            if (!error && target.string().rfind(prefix, 0) == 0 && target.filename() != "mc.cxl") return true;
+        }
+        if (error) return false;  // the process is gone
+        ::usleep(100);
+    }
+    return false;
+}
+
+RunResult Child::finish() {
+    RunResult result;
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
+    char buffer[65536];
+    ssize_t got = 0;
+    while ((got = ::read(out_, buffer, sizeof buffer)) > 0) outText_.append(buffer, static_cast<std::size_t>(got));
+    while ((got = ::read(err_, buffer, sizeof buffer)) > 0) result.err.append(buffer, static_cast<std::size_t>(got));
+    ::close(out_);
+    ::close(err_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    result.out = outText_;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

@@ -40,6 +40,8 @@ struct RunOptions {
     std::optional<std::string> input;         // standard input; none: /dev/null
     std::optional<long> fileSizeLimit;        // bytes; the size signal is ignored
     std::optional<long> addressSpaceLimit;    // bytes of virtual memory
+    std::optional<unsigned> umask;            // the creation mask
+    std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
 };
 
 // Options with only standard input set.
@@ -47,6 +49,32 @@ RunOptions withInput(std::string input);
 
 // Runs the program in `dir`, waits for it and collects both output streams.
 RunResult runProgram(const fs::path& dir, const RunOptions& options);
+
+// The program running in `dir` with pipes on its standard streams, for tests
+// that act while it runs.
+class Child {
+public:
+    Child(const fs::path& dir, const std::string& input, bool closeInput);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    [[nodiscard]] int pid() const { return pid_; }
+    // Waits until standard output holds `text`; false when it ended first.
+    bool waitForOutput(const std::string& text);
+    // Waits until the program holds a file open in `dir` (a page being
+    // written); false when it ended first.
+    bool waitForOpenFileIn(const fs::path& dir);
+    // Reads both streams to their end and waits; the status is 128 plus the
+    // signal that ended it, if one did.
+    RunResult finish();
+
+private:
+    int pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    std::string outText_;
+};
 
 // Source tree and the shared corpus beside the repository.
 fs::path sourceDir();

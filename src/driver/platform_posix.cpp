@@ -1,0 +1,229 @@
+// POSIX hosts: signals, unnamed files (O_TMPFILE) named by linking them.
+#include <fcntl.h>
+#include <malloc.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "driver/platform.hpp"
+
+namespace cxl::host {
+
+const std::string_view kFolderSeparators = "/";
+
+namespace {
+
+constexpr std::array<int, 4> kInterruptions = {SIGINT, SIGHUP, SIGTERM, SIGQUIT};
+
+// A signal handler sees only what is prepared in advance: the paths, as C
+// strings that never move, and how many of them count. The one piece of
+// process-wide state, since a signal belongs to the process.
+constexpr std::size_t kMaxRunFiles = 8;
+std::array<std::array<char, 4096>, kMaxRunFiles> runFilePaths{};
+volatile sig_atomic_t runFileCount = 0;
+
+mode_t creationMask = 022;
+sigset_t startMask;
+
+extern "C" void onInterruption(int signal) {
+    for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
+    // Ends the process as the signal itself would: the handler was reset.
+    ::raise(signal);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+bool closeChecked(int& fd) {
+    const int closing = fd;
+    fd = -1;
+    return ::close(closing) == 0;
+}
+
+// Where links cannot name a file without replacing another (FAT, some
+// network shares): the page is created in place, exclusively, from the draft.
+Publication copyInPlace(const std::string& source, const std::string& pagePath) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return Publication::CannotCreate;
+    int out = ::open(pagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error == EEXIST ? Publication::Exists : Publication::CannotCreate;
+    }
+    addRunFile(pagePath);
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    ssize_t got = 0;
+    while (ok && (got = ::read(in, buffer.data(), buffer.size())) != 0) {
+        if (got < 0) {
+            ok = errno == EINTR;
+            continue;
+        }
+        ok = writeAll(out, buffer.data(), static_cast<std::size_t>(got));
+    }
+    ::close(in);
+    ok = ::fsync(out) == 0 && ok;
+    ok = closeChecked(out) && ok;
+    return ok ? Publication::Named : Publication::CannotCreate;
+}
+
+}  // namespace
+
+void prepareProcess() {
+    // Mini-XML frees its tree as millions of small blocks. With glibc's fast
+    // bins the first larger allocation afterwards merges all of them at once,
+    // which costs as much as a sixth of a large run; without fast bins each
+    // free merges as it goes, at no extra cost overall.
+    ::mallopt(M_MXFAST, 0);
+    creationMask = ::umask(0);
+    ::umask(creationMask);
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::sigprocmask(SIG_SETMASK, nullptr, &startMask);
+    struct sigaction action {};
+    action.sa_handler = onInterruption;
+    action.sa_flags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kInterruptions) {
+        // A signal ignored by whoever started us (nohup) stays ignored.
+        struct sigaction previous {};
+        ::sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void addRunFile(const std::string& path) {
+    const HeldSignals held;
+    if (runFileCount >= static_cast<sig_atomic_t>(kMaxRunFiles)) return;
+    auto& slot = runFilePaths[static_cast<std::size_t>(runFileCount)];
+    if (path.size() >= slot.size()) return;  // too long to exist as a file anyway
+    std::memcpy(slot.data(), path.c_str(), path.size() + 1);
+    runFileCount = runFileCount + 1;
+}
+
+void removeRunFiles() {
+    const HeldSignals held;
+    for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
+    runFileCount = 0;
+}
+
+void keepRunFiles() { runFileCount = 0; }
+
+void holdSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kInterruptions) sigaddset(&held, signal);
+    ::sigprocmask(SIG_BLOCK, &held, nullptr);
+}
+
+void releaseSignals() { ::sigprocmask(SIG_SETMASK, &startMask, nullptr); }
+
+bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
+    const std::string folder = folderOf(pagePath);
+    const std::string name = nameOf(pagePath);
+    errno = 0;
+    const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (nameMax < 0 && errno != 0) return false;  // no such folder
+    if (nameMax >= 0 && name.size() > static_cast<std::size_t>(nameMax)) return false;
+    // An unnamed file disappears with the process, whatever ends it. It is
+    // named later through /proc, so that is needed too.
+    if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
+        draft.fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (draft.fd >= 0) return true;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+    }
+    // A hidden name one byte shorter than the page's, so that it fits
+    // wherever the page's name fits.
+    const std::string stem = name.size() > 8 ? name.substr(0, name.size() - 8) : std::string();
+    std::string pattern = (folder == "." ? "" : folder + "/") + "." + stem + "XXXXXX";
+    const HeldSignals held;
+    draft.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (draft.fd < 0) return false;
+    draft.tempPath = pattern;
+    addRunFile(draft.tempPath);
+    ::fchmod(draft.fd, 0666 & ~creationMask);
+    return true;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool finishDraft(PageDraft& draft) {
+    if (::fsync(draft.fd) != 0) return false;
+    if (draft.tempPath.empty()) {
+        // An unnamed file lives on through a second handle until it is named.
+        const int reader = ::open(procPath(draft.fd).c_str(), O_RDONLY | O_CLOEXEC);
+        if (reader < 0) return false;
+        const bool closed = closeChecked(draft.fd);
+        draft.fd = reader;
+        return closed;
+    }
+    return closeChecked(draft.fd);
+}
+
+Publication publishDraft(PageDraft& draft, const std::string& pagePath) {
+    if (draft.tempPath.empty()) {
+        if (::linkat(AT_FDCWD, procPath(draft.fd).c_str(), AT_FDCWD, pagePath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            addRunFile(pagePath);
+            ::close(draft.fd);
+            draft.fd = -1;
+            return Publication::Named;
+        }
+        return errno == EEXIST ? Publication::Exists : Publication::CannotCreate;
+    }
+    if (::link(draft.tempPath.c_str(), pagePath.c_str()) == 0 ||
+        ::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, pagePath.c_str(), RENAME_NOREPLACE) == 0) {
+        addRunFile(pagePath);
+        ::unlink(draft.tempPath.c_str());
+        return Publication::Named;
+    }
+    if (errno == EEXIST) return Publication::Exists;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS) {
+        return Publication::CannotCreate;
+    }
+    const Publication copied = copyInPlace(draft.tempPath, pagePath);
+    ::unlink(draft.tempPath.c_str());
+    return copied;
+}
+
+void syncFolderOf(const std::string& path) {
+    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return;
+    ::fsync(folder);
+    ::close(folder);
+}
+
+void discardDraft(PageDraft& draft) {
+    if (draft.fd >= 0) ::close(draft.fd);
+    draft.fd = -1;
+    if (!draft.tempPath.empty()) ::unlink(draft.tempPath.c_str());
+}
+
+}  // namespace cxl::host
