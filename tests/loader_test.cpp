@@ -211,6 +211,7 @@ TEST(Loader, LanguageTheMapDeclares) {
         {"<dc:language>en<!-- x --></dc:language>", ""},
         {"<dc:language><![CDATA[en]]></dc:language>", ""},
         {"<dc:language><b>en</b></dc:language>", ""},
+        {"<dc:language>en<concept id=\"b\" label=\"B\"/></dc:language>", ""},
         {"<dc:Language>en</dc:Language><language>de</language>", ""},
     };
     for (const auto& [metadata, tag] : cases) EXPECT_EQ(languageOf(metadata), tag) << metadata;

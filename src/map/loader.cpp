@@ -3,14 +3,16 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <optional>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <mxml.h>
+
 #include "map/encoding.hpp"
 #include "map/text.hpp"
-#include "map/xml_document.hpp"
+#include "map/text_arena.hpp"
 
 namespace cxl {
 
@@ -20,8 +22,14 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// A text as an attribute gave it, or none where the attribute was missing.
+struct RawText {
+    std::string_view text;
+    bool present = false;
+};
+
 struct Box {
-    const char* id = nullptr;  // in the document tree
+    std::string_view id;
     std::int32_t x = 0;
     std::int32_t y = 0;
     std::int32_t width = 0;
@@ -30,76 +38,76 @@ struct Box {
 std::string_view idOfBox(const Box& box) { return box.id; }
 using BoxIndex = FirstIndex<Box, idOfBox>;
 
-// A node waiting for its appearance, found by its raw (unnormalised) id.
-struct PendingBox {
-    MapNode* node;
-    const char* rawId;  // in the document tree
+struct RawNode {
+    NodeKind kind;
+    RawText id;
+    RawText label;
 };
 
-// Raw keys in the document tree; none where the attribute is missing.
 struct RawConnection {
-    const char* fromId;
-    const char* toId;
+    RawText fromId;
+    RawText toId;
 };
 
-// What the loader needs from the document, gathered in one walk in document
-// order so that the tree is read front to back. The raw texts stay in the
-// tree, which lives until the connections are linked.
-class DocumentWalk {
+// What the loader needs from the document, gathered as the parser streams
+// it: Mini-XML releases each node right after telling it, so every text kept
+// is copied. Nothing of the model is made until the parse has succeeded.
+class Collector {
 public:
-    explicit DocumentWalk(ConceptMap& map) : map_(map) {}
-
-    void run(mxml_node_t* top) {
-        for (mxml_node_t* node = mxmlFindElement(top, top, nullptr, nullptr, nullptr, MXML_DESCEND);
-             node != nullptr;
-             node = mxmlFindElement(node, top, nullptr, nullptr, nullptr, MXML_DESCEND)) {
-            const char* name = mxmlGetElement(node);
-            if (name == nullptr) {
-                // Mini-XML does not check the copy of an element's name: only
-                // memory that ran out leaves an element without one.
-                nameless_ = true;
-                continue;
-            }
-            if (std::strcmp(name, "concept") == 0) {
-                createNode(node, NodeKind::Concept);
-            } else if (std::strcmp(name, "linking-phrase") == 0) {
-                createNode(node, NodeKind::LinkingPhrase);
-            } else if (std::strcmp(name, "connection") == 0) {
-                noteConnection(node);
-            } else if (std::strcmp(name, "concept-appearance") == 0) {
-                noteAppearance(node, conceptBoxes_);
-            } else if (std::strcmp(name, "linking-phrase-appearance") == 0) {
-                noteAppearance(node, phraseBoxes_);
-            } else if (!languageSeen_ && std::strcmp(name, "dc:language") == 0) {
-                languageSeen_ = true;
-                map_.language = languageTag(characterData(node));
-            }
+    // Called by Mini-XML for every node; returns nothing and must not throw.
+    static void onEvent(mxml_node_t* node, mxml_sax_event_t event, void* data) {
+        auto& self = *static_cast<Collector*>(data);
+        try {
+            self.take(node, event);
+        } catch (const std::bad_alloc&) {
+            self.outOfMemory_ = true;
         }
     }
 
+    // Text is read only where it is needed: inside "dc:language".
+    static mxml_type_t textType(mxml_node_t* parent) {
+        const char* name = mxmlGetElement(parent);
+        return name != nullptr && std::strcmp(name, "dc:language") == 0 ? MXML_OPAQUE : MXML_IGNORE;
+    }
+
+    // The node that Mini-XML returns as the document's top, kept alive so
+    // that its checks (one root only) hold as in a whole-tree parse.
+    [[nodiscard]] mxml_node_t* top() const { return top_; }
+
+    [[nodiscard]] bool outOfMemory() const { return outOfMemory_ || nameless_; }
     // An id or label that is not XML text (written as a reference such as
     // "&#xFFFE;"), so that the pages would not be well-formed.
     [[nodiscard]] bool hasBadText() const { return badText_; }
-    [[nodiscard]] bool hasNamelessElement() const { return nameless_; }
 
-    // Gives each node the first appearance of its kind that carries its raw id.
-    void placeNodes() {
-        for (const PendingBox& pending : pending_) {
-            BoxIndex& boxes = pending.node->kind == NodeKind::Concept ? conceptBoxes_ : phraseBoxes_;
-            if (const Box* box = boxes.find(pending.rawId)) {
-                pending.node->x = box->x;
-                pending.node->y = box->y;
-                pending.node->width = box->width;
+    void build(ConceptMap& map) {
+        map.language = languageTag(language_);
+        std::string id;
+        std::string label;
+        std::vector<std::pair<MapNode*, std::string_view>> pending;  // raw ids, for the boxes
+        for (const RawNode& raw : nodes_) {
+            // The format lets the label stand in for a missing id.
+            const RawText& rawId = raw.id.present ? raw.id : raw.label;
+            normaliseText(rawId.text, id);
+            normaliseText(raw.label.text, label);
+            MapNode& node = appendNode(map, raw.kind, id, label, 0, 0, 0);
+            if (rawId.present) pending.emplace_back(&node, rawId.text);  // else no appearance
+        }
+        for (const auto& [node, rawId] : pending) {
+            const BoxIndex& boxes = node->kind == NodeKind::Concept ? conceptBoxes_ : phraseBoxes_;
+            if (const Box* box = boxes.find(rawId)) {
+                node->x = box->x;
+                node->y = box->y;
+                node->width = box->width;
             }
         }
     }
 
     // Links the connections in document order; false at the first one that
     // names no node.
-    bool linkConnections() {
+    bool linkConnections(ConceptMap& map) const {
         for (const RawConnection& connection : connections_) {
-            MapNode* source = connection.fromId == nullptr ? nullptr : findNode(map_, connection.fromId);
-            MapNode* target = connection.toId == nullptr ? nullptr : findNode(map_, connection.toId);
+            MapNode* source = connection.fromId.present ? findNode(map, connection.fromId.text) : nullptr;
+            MapNode* target = connection.toId.present ? findNode(map, connection.toId.text) : nullptr;
             if (source == nullptr || target == nullptr) return false;
             addLink(*source, *target);
         }
@@ -107,67 +115,95 @@ public:
     }
 
 private:
-    void createNode(mxml_node_t* element, NodeKind kind) {
-        const char* rawLabel = mxmlElementGetAttr(element, "label");
-        const char* rawId = mxmlElementGetAttr(element, "id");
-        // The format lets the label stand in for a missing id.
-        if (rawId == nullptr) rawId = rawLabel;
-        if ((rawId != nullptr && !isXmlText(rawId)) || (rawLabel != nullptr && !isXmlText(rawLabel))) {
-            badText_ = true;
+    void take(mxml_node_t* node, mxml_sax_event_t event) {
+        if (top_ == nullptr && node != nullptr) {
+            top_ = node;
+            mxmlRetain(node);
+            return;  // only what lies below the top counts
         }
-        normaliseText(rawId == nullptr ? "" : rawId, id_);
-        normaliseText(rawLabel == nullptr ? "" : rawLabel, label_);
-        MapNode& node = appendNode(map_, kind, id_, label_, 0, 0, 0);
-        if (rawId != nullptr) pending_.push_back({&node, rawId});  // else no appearance
+        if (inLanguage_) noteLanguageContent(node, event);
+        if (event != MXML_SAX_ELEMENT_OPEN) return;
+        const char* name = mxmlGetElement(node);
+        if (name == nullptr) {
+            // Mini-XML does not check the copy of an element's name: only
+            // memory that ran out leaves an element without one.
+            nameless_ = true;
+        } else if (std::strcmp(name, "concept") == 0) {
+            noteNode(node, NodeKind::Concept);
+        } else if (std::strcmp(name, "linking-phrase") == 0) {
+            noteNode(node, NodeKind::LinkingPhrase);
+        } else if (std::strcmp(name, "connection") == 0) {
+            connections_.push_back({attribute(node, "from-id"), attribute(node, "to-id")});
+        } else if (std::strcmp(name, "concept-appearance") == 0) {
+            noteAppearance(node, conceptBoxes_);
+        } else if (std::strcmp(name, "linking-phrase-appearance") == 0) {
+            noteAppearance(node, phraseBoxes_);
+        } else if (!languageSeen_ && std::strcmp(name, "dc:language") == 0) {
+            languageSeen_ = true;
+            inLanguage_ = true;
+            languageNode_ = node;
+        }
     }
 
+    // The first "dc:language" counts by its character data alone: anything
+    // else inside it (an element, a comment, CDATA) makes it say nothing.
+    void noteLanguageContent(mxml_node_t* node, mxml_sax_event_t event) {
+        if (event == MXML_SAX_ELEMENT_CLOSE && node == languageNode_) {
+            inLanguage_ = false;
+            if (languageSpoilt_) language_.clear();
+        } else if (event == MXML_SAX_DATA && node != nullptr) {
+            if (const char* text = mxmlGetOpaque(node)) language_ += text;
+        } else {
+            languageSpoilt_ = true;
+        }
+    }
+
+    RawText attribute(mxml_node_t* element, const char* name) {
+        const char* value = mxmlElementGetAttr(element, name);
+        if (value == nullptr) return {};
+        return {texts_.store(value), true};
+    }
+
+    void noteNode(mxml_node_t* element, NodeKind kind) {
+        RawNode raw{kind, attribute(element, "id"), attribute(element, "label")};
+        if ((raw.id.present && !isXmlText(raw.id.text)) || (raw.label.present && !isXmlText(raw.label.text))) {
+            badText_ = true;
+        }
+        nodes_.push_back(raw);
+    }
+
+    // The first appearance of each raw id counts, for its kind.
     void noteAppearance(mxml_node_t* element, BoxIndex& boxes) {
         const char* id = mxmlElementGetAttr(element, "id");
         if (id == nullptr || boxes.find(id) != nullptr) return;
         Box& box = boxStore_.emplace_back();
-        box.id = id;
-        box.x = numberAttr(element, "x");
-        box.y = numberAttr(element, "y");
-        box.width = numberAttr(element, "width");
+        box.id = texts_.store(id);
+        box.x = number(element, "x");
+        box.y = number(element, "y");
+        box.width = number(element, "width");
         boxes.insertFirst(&box);
     }
 
-    void noteConnection(mxml_node_t* element) {
-        connections_.push_back({mxmlElementGetAttr(element, "from-id"), mxmlElementGetAttr(element, "to-id")});
-    }
-
-    // The element's text when it holds nothing else: the parser splits it
-    // into words, each marked when blanks stood before it. What is inside
-    // matters only when it is one word, so any blanks join as one space.
-    static std::string characterData(mxml_node_t* element) {
-        std::string text;
-        for (mxml_node_t* child = mxmlGetFirstChild(element); child != nullptr;
-             child = mxmlGetNextSibling(child)) {
-            int blankBefore = 0;
-            const char* word = mxmlGetType(child) == MXML_TEXT ? mxmlGetText(child, &blankBefore) : nullptr;
-            if (word == nullptr) return {};  // an element, a comment or CDATA
-            if (blankBefore != 0 && !text.empty()) text.push_back(' ');
-            text.append(word);
-        }
-        return text;
-    }
-
-    static std::int32_t numberAttr(mxml_node_t* element, const char* name) {
+    static std::int32_t number(mxml_node_t* element, const char* name) {
         const char* value = mxmlElementGetAttr(element, name);
         return value == nullptr ? 0 : leadingInteger(value);
     }
 
-    ConceptMap& map_;
+    mxml_node_t* top_ = nullptr;
+    TextArena texts_;  // copies of every raw text kept
+    std::vector<RawNode> nodes_;
+    std::vector<RawConnection> connections_;
     std::deque<Box> boxStore_;
     BoxIndex conceptBoxes_;
     BoxIndex phraseBoxes_;
-    std::vector<PendingBox> pending_;
-    std::vector<RawConnection> connections_;
     bool languageSeen_ = false;
+    bool inLanguage_ = false;
+    bool languageSpoilt_ = false;
+    mxml_node_t* languageNode_ = nullptr;
+    std::string language_;
     bool badText_ = false;
     bool nameless_ = false;
-    std::string id_;  // reused normalisation buffers
-    std::string label_;
+    bool outOfMemory_ = false;
 };
 
 // Mini-XML reports its errors through a callback that carries no data of
@@ -237,23 +273,26 @@ LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
     const ReadStatus read = inMemory ? readAsUtf8(file.get(), text) : checkUtf8InPlace(file.get());
     if (read != ReadStatus::Ok) return statusOf(read);
 
+    // The document streams through Mini-XML, which parses and checks every
+    // byte; no tree of it is ever held.
     ParseErrors errors;
-    std::optional<XmlDocument> document;
+    Collector collector;
+    mxml_node_t* top = nullptr;
     {
         const ErrorsNoted noted(errors);
-        document.emplace(inMemory ? mxmlLoadString(nullptr, text.c_str(), MXML_NO_CALLBACK)
-                                  : mxmlLoadFile(nullptr, file.get(), MXML_NO_CALLBACK));
+        top = inMemory ? mxmlSAXLoadString(nullptr, text.c_str(), Collector::textType, Collector::onEvent,
+                                           &collector)
+                       : mxmlSAXLoadFd(nullptr, fileno(file.get()), Collector::textType, Collector::onEvent,
+                                       &collector);
     }
+    if (top != nullptr) mxmlDelete(top);  // on a failed parse Mini-XML has deleted it
     std::string().swap(text);
-    if (errors.outOfMemory) return LoadStatus::OutOfMemory;
-    // A tree after a reported error may lack attributes or end early.
-    if (errors.any || !*document) return LoadStatus::NotXml;
-    DocumentWalk walk(map);
-    walk.run(document->top());
-    if (walk.hasNamelessElement()) return LoadStatus::OutOfMemory;
-    if (walk.hasBadText()) return LoadStatus::NotXml;
-    walk.placeNodes();
-    if (!walk.linkConnections()) return LoadStatus::MissingNode;
+    if (errors.outOfMemory || collector.outOfMemory()) return LoadStatus::OutOfMemory;
+    // A parse that reported an error may have dropped attributes or ended early.
+    if (errors.any || top == nullptr) return LoadStatus::NotXml;
+    if (collector.hasBadText()) return LoadStatus::NotXml;
+    collector.build(map);
+    if (!collector.linkConnections(map)) return LoadStatus::MissingNode;
     buildRootList(map);
     return LoadStatus::Loaded;
 }
