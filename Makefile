@@ -59,6 +59,7 @@ fuzz: packages
 	scripts/run-fuzzer build-fuzz/fuzz/load_and_write_fuzzer $(FUZZ_SECONDS)
 
 bench: build
+	@scripts/install-packages strace
 	scripts/bench
 
 clean:

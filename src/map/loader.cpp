@@ -79,33 +79,38 @@ public:
     // "&#xFFFE;"), so that the pages would not be well-formed.
     [[nodiscard]] bool hasBadText() const { return badText_; }
 
+    // Makes the nodes in document order, each with its box, giving back what
+    // was collected as it goes: the model and the collection never stand
+    // whole side by side.
     void build(ConceptMap& map) {
         map.language = languageTag(language_);
         std::string id;
         std::string label;
-        std::vector<std::pair<MapNode*, std::string_view>> pending;  // raw ids, for the boxes
-        for (const RawNode& raw : nodes_) {
+        while (!nodes_.empty()) {
+            const RawNode& raw = nodes_.front();
             // The format lets the label stand in for a missing id.
             const RawText& rawId = raw.id.present ? raw.id : raw.label;
             normaliseText(rawId.text, id);
             normaliseText(raw.label.text, label);
             MapNode& node = appendNode(map, raw.kind, id, label, 0, 0, 0);
-            if (rawId.present) pending.emplace_back(&node, rawId.text);  // else no appearance
-        }
-        for (const auto& [node, rawId] : pending) {
-            const BoxIndex& boxes = node->kind == NodeKind::Concept ? conceptBoxes_ : phraseBoxes_;
-            if (const Box* box = boxes.find(rawId)) {
-                node->x = box->x;
-                node->y = box->y;
-                node->width = box->width;
+            const BoxIndex& boxes = raw.kind == NodeKind::Concept ? conceptBoxes_ : phraseBoxes_;
+            if (const Box* box = rawId.present ? boxes.find(rawId.text) : nullptr) {  // else no appearance
+                node.x = box->x;
+                node.y = box->y;
+                node.width = box->width;
             }
+            nodes_.pop_front();
         }
+        conceptBoxes_.clear();
+        phraseBoxes_.clear();
+        boxStore_.clear();
     }
 
     // Links the connections in document order; false at the first one that
     // names no node.
-    bool linkConnections(ConceptMap& map) const {
-        for (const RawConnection& connection : connections_) {
+    bool linkConnections(ConceptMap& map) {
+        for (; !connections_.empty(); connections_.pop_front()) {
+            const RawConnection& connection = connections_.front();
             MapNode* source = connection.fromId.present ? findNode(map, connection.fromId.text) : nullptr;
             MapNode* target = connection.toId.present ? findNode(map, connection.toId.text) : nullptr;
             if (source == nullptr || target == nullptr) return false;
@@ -191,8 +196,8 @@ private:
 
     mxml_node_t* top_ = nullptr;
     TextArena texts_;  // copies of every raw text kept
-    std::vector<RawNode> nodes_;
-    std::vector<RawConnection> connections_;
+    std::deque<RawNode> nodes_;  // deques: no copy of the whole at each growth
+    std::deque<RawConnection> connections_;
     std::deque<Box> boxStore_;
     BoxIndex conceptBoxes_;
     BoxIndex phraseBoxes_;

@@ -17,12 +17,13 @@ public:
         if (text.empty()) return {};
         if (text.size() > kBlockSize / 4) {
             // A long text gets a block of its own, so the current block goes on.
-            large_.push_back(std::make_unique<char[]>(text.size()));
+            large_.emplace_back(new char[text.size()]);
             std::memcpy(large_.back().get(), text.data(), text.size());
             return {large_.back().get(), text.size()};
         }
         if (current_ == nullptr || kBlockSize - used_ < text.size()) {
-            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+            // Not zeroed: a page of the block costs memory only once used.
+            blocks_.emplace_back(new char[kBlockSize]);
             current_ = blocks_.back().get();
             used_ = 0;
         }
