@@ -32,6 +32,7 @@ std::string readAnswer(Console& console, std::string_view prompt, std::string_vi
     std::string line;
     std::getline(console.in, line);
     line.resize(std::min(line.size(), line.find('\0')));
+    if (host::kCrLfLineEnds && !line.empty() && line.back() == '\r') line.pop_back();
     return line.empty() ? std::string(fallback) : line;
 }
 
@@ -53,7 +54,7 @@ void stopWithPause(Console& console) {
 
 void StopRoutine::stop(std::string_view message) {
     host::removeRunFiles();
-    host::releaseSignals();  // the pause must yield to Ctrl+C
+    host::releaseAllSignals();  // the pause must yield to Ctrl+C
     console_.err << message << std::flush;
     stopWithPause(console_);
 }
@@ -78,7 +79,7 @@ Inputs askForInputs(Console& console, StopRoutine& stop) {
     inputs.cxlPath = readAnswer(
         console, "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ",
         kDefaultCxlPath);
-    inputs.cxlFile = std::fopen(inputs.cxlPath.c_str(), "r");
+    inputs.cxlFile = host::openCxlFile(inputs.cxlPath);
     if (inputs.cxlFile == nullptr) {
         stop.stop(messageWith("No se encuentra el fichero \"%s\"\n", inputs.cxlPath));
     }

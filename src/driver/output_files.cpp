@@ -1,8 +1,5 @@
 #include "driver/output_files.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace cxl {
 
 namespace {
@@ -10,13 +7,7 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 
 void refuseExisting(const std::string& path, StopRoutine& stop) {
-    // A file counts as existing when it opens for reading. Without blocking:
-    // a named pipe of that name would otherwise wait for a writer forever.
-    const int existing = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (existing >= 0) {
-        ::close(existing);
-        stop.stop(messageWith("Ya existe el fichero \"%s\"\n", path));
-    }
+    if (host::existsForReading(path)) stop.stop(messageWith("Ya existe el fichero \"%s\"\n", path));
 }
 
 std::unique_ptr<PageFile> beginPage(const std::string& path, StopRoutine& stop) {

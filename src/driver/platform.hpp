@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,17 @@ namespace cxl::host {
 
 // Characters that separate folders in a unit name.
 extern const std::string_view kFolderSeparators;
+
+// Whether text ends its lines with a carriage return and a line feed: then
+// the pages are written so, the CXL file's pairs reach the parser as line
+// feeds, and an answer's carriage return is dropped.
+extern const bool kCrLfLineEnds;
+
+// Opens the CXL file for reading, as bytes; none when it does not open.
+std::FILE* openCxlFile(const std::string& path);
+
+// A file counts as existing when it opens for reading.
+bool existsForReading(const std::string& path);
 
 // Ignores a closed standard output and the file-size signal (a failed write
 // then says so); makes each interruption (Ctrl+C, a closed terminal,
@@ -27,10 +39,12 @@ void removeRunFiles();
 // The run is complete: its files stay, whatever comes.
 void keepRunFiles();
 
-// Holds interruptions, so that a step is never cut in half; released, they
-// take effect. A stop releases them before its pause.
+// Holds interruptions, so that a step is never cut in half; released as
+// often as held, they take effect. A stop releases every hold before its
+// pause.
 void holdSignals();
 void releaseSignals();
+void releaseAllSignals();
 
 class HeldSignals {
 public:
@@ -52,7 +66,8 @@ struct PageDraft {
 // file system without unnamed files.
 bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed = true);
 
-// Writes bytes; false when the write failed.
+// Writes bytes of a page, each line feed as the host ends lines; false when
+// the write failed.
 bool writeAll(int fd, const char* data, std::size_t size);
 
 // Flushes the draft to the disk and closes its writing handle.

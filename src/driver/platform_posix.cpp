@@ -16,6 +16,7 @@
 namespace cxl::host {
 
 const std::string_view kFolderSeparators = "/";
+const bool kCrLfLineEnds = false;
 
 namespace {
 
@@ -30,6 +31,7 @@ volatile sig_atomic_t runFileCount = 0;
 
 mode_t creationMask = 022;
 sigset_t startMask;
+int holdDepth = 0;
 
 extern "C" void onInterruption(int signal) {
     for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
@@ -109,6 +111,17 @@ void prepareProcess() {
     }
 }
 
+std::FILE* openCxlFile(const std::string& path) { return std::fopen(path.c_str(), "r"); }
+
+bool existsForReading(const std::string& path) {
+    // Without blocking: a named pipe of that name would otherwise wait for a
+    // writer forever.
+    const int existing = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (existing < 0) return false;
+    ::close(existing);
+    return true;
+}
+
 void addRunFile(const std::string& path) {
     const HeldSignals held;
     if (runFileCount >= static_cast<sig_atomic_t>(kMaxRunFiles)) return;
@@ -127,13 +140,23 @@ void removeRunFiles() {
 void keepRunFiles() { runFileCount = 0; }
 
 void holdSignals() {
+    if (holdDepth++ > 0) return;
     sigset_t held;
     sigemptyset(&held);
     for (const int signal : kInterruptions) sigaddset(&held, signal);
     ::sigprocmask(SIG_BLOCK, &held, nullptr);
 }
 
-void releaseSignals() { ::sigprocmask(SIG_SETMASK, &startMask, nullptr); }
+void releaseSignals() {
+    if (holdDepth > 0 && --holdDepth == 0) ::sigprocmask(SIG_SETMASK, &startMask, nullptr);
+}
+
+void releaseAllSignals() {
+    if (holdDepth > 0) {
+        holdDepth = 1;
+        releaseSignals();
+    }
+}
 
 bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
     const std::string folder = folderOf(pagePath);

@@ -17,7 +17,7 @@ namespace {
 constexpr std::string_view kOutOfMemory = "ERROR: Memoria insuficiente.\n";
 
 void loadOrStop(Inputs& inputs, ConceptMap& map, StopRoutine& stop) {
-    const LoadStatus status = loadMap(inputs.cxlFile, map);
+    const LoadStatus status = loadMap(inputs.cxlFile, map, host::kCrLfLineEnds);
     inputs.cxlFile = nullptr;  // the loader has closed it
     switch (status) {
         case LoadStatus::Loaded:

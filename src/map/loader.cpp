@@ -267,16 +267,31 @@ std::string languageTag(std::string_view text) {
     return std::string(tag);
 }
 
-LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map) {
+namespace {
+
+// Each carriage return followed by a line feed becomes a line feed.
+void joinCrLf(std::string& text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        text[kept++] = text[i];
+    }
+    text.resize(kept);
+}
+
+}  // namespace
+
+LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map, bool crLfLineEnds) {
     const std::unique_ptr<std::FILE, FileCloser> file(cxlFile);
     // A regular UTF-8 file is checked, then parsed in place. A pipe can be
     // read only once, and UTF-16 is turned into UTF-8 first: both are held
     // in memory as they are read and checked.
     const bool seekable = std::fseek(file.get(), 0, SEEK_CUR) == 0;
     std::string text;
-    const bool inMemory = !seekable || startsAsUtf16(file.get());
+    const bool inMemory = crLfLineEnds || !seekable || startsAsUtf16(file.get());
     const ReadStatus read = inMemory ? readAsUtf8(file.get(), text) : checkUtf8InPlace(file.get());
     if (read != ReadStatus::Ok) return statusOf(read);
+    if (crLfLineEnds) joinCrLf(text);
 
     // The document streams through Mini-XML, which parses and checks every
     // byte; no tree of it is ever held.

@@ -17,8 +17,10 @@ enum class LoadStatus {
 
 // Parses `cxlFile`, fills `map` (which must be empty) and closes the file,
 // whatever the outcome. On MissingNode the links added so far stay. The
-// parser's own messages go to standard error as it words them.
-LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map);
+// parser's own messages go to standard error as it words them. With
+// `crLfLineEnds` each carriage return and line feed of the file reaches the
+// parser as one line feed, as a text stream of such a host delivers it.
+LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map, bool crLfLineEnds = false);
 
 // The tag that a map's "dc:language" text declares, as taken, when it is a
 // well-formed language tag once blanks at both ends are dropped; else empty.

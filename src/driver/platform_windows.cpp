@@ -1,0 +1,241 @@
+// Windows hosts: names are UTF-8 inside the program and wide at the system;
+// console control events stand for signals; a page is written under a
+// hidden name and moved to its own, which never replaces a file.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/platform.hpp"
+
+namespace cxl::host {
+
+const std::string_view kFolderSeparators = "/\\";
+const bool kCrLfLineEnds = true;
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// A console control event is handled on a thread of its own: it sees only
+// what is prepared in advance, and waits while the main thread holds it off.
+constexpr std::size_t kMaxRunFiles = 8;
+std::array<std::array<wchar_t, 4096>, kMaxRunFiles> runFilePaths{};
+volatile LONG runFileCount = 0;
+CRITICAL_SECTION held;
+int holdDepth = 0;
+UINT startInputCodePage = 0;
+UINT startOutputCodePage = 0;
+
+void deleteRunFiles() {
+    for (LONG i = 0; i < runFileCount; ++i) DeleteFileW(runFilePaths[static_cast<std::size_t>(i)].data());
+}
+
+BOOL WINAPI onControlEvent(DWORD) {
+    EnterCriticalSection(&held);
+    deleteRunFiles();
+    // The default handler then ends the process as Ctrl+C ends it.
+    return FALSE;
+}
+
+void restoreCodePages() {
+    if (startInputCodePage != 0) SetConsoleCP(startInputCodePage);
+    if (startOutputCodePage != 0) SetConsoleOutputCP(startOutputCodePage);
+}
+
+bool isDeviceName(std::string part) {
+    part = part.substr(0, part.find('.'));
+    while (!part.empty() && part.back() == ' ') part.pop_back();
+    for (char& c : part) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices) {
+        if (part == device) return true;
+    }
+    return part.size() == 4 && (part.rfind("COM", 0) == 0 || part.rfind("LPT", 0) == 0) && part[3] >= '0' &&
+           part[3] <= '9';
+}
+
+// A path that Windows holds as a plain file: nothing may go into an
+// alternate data stream or a device.
+bool isPlainFilePath(const std::string& path) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c < 0x20 || std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+            return false;
+        }
+        const bool driveColon = i == 1 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+        if (c == ':' && !driveColon) return false;
+    }
+    std::size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != "." && part != "..") {
+            if (part.back() == '.' || part.back() == ' ' || isDeviceName(part)) return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void prepareProcess() {
+    InitializeCriticalSection(&held);
+    SetConsoleCtrlHandler(onControlEvent, TRUE);
+    // Names and answers are UTF-8 inside the program; the console's own
+    // code pages come back when it ends.
+    startInputCodePage = GetConsoleCP();
+    startOutputCodePage = GetConsoleOutputCP();
+    if (startInputCodePage != 0) SetConsoleCP(CP_UTF8);
+    if (startOutputCodePage != 0) SetConsoleOutputCP(CP_UTF8);
+    std::atexit(restoreCodePages);
+}
+
+std::FILE* openCxlFile(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
+
+bool existsForReading(const std::string& path) {
+    std::FILE* file = _wfopen(wide(path).c_str(), L"rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+void addRunFile(const std::string& path) {
+    const HeldSignals holding;
+    if (runFileCount >= static_cast<LONG>(kMaxRunFiles)) return;
+    const std::wstring name = wide(path);
+    auto& slot = runFilePaths[static_cast<std::size_t>(runFileCount)];
+    if (name.size() >= slot.size()) return;
+    std::copy(name.begin(), name.end(), slot.begin());
+    slot[name.size()] = L'\0';
+    runFileCount = runFileCount + 1;
+}
+
+void removeRunFiles() {
+    const HeldSignals holding;
+    deleteRunFiles();
+    runFileCount = 0;
+}
+
+void keepRunFiles() { runFileCount = 0; }
+
+// Only the main thread holds; the event's thread waits at the door.
+void holdSignals() {
+    if (holdDepth++ == 0) EnterCriticalSection(&held);
+}
+
+void releaseSignals() {
+    if (holdDepth > 0 && --holdDepth == 0) LeaveCriticalSection(&held);
+}
+
+void releaseAllSignals() {
+    if (holdDepth > 0) {
+        holdDepth = 1;
+        releaseSignals();
+    }
+}
+
+bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
+    if (!isPlainFilePath(pagePath)) return false;
+    const std::string name = nameOf(pagePath);
+    // A hidden name one character shorter than the page's, so that it fits
+    // wherever the page's name fits. Opened so that it can be deleted while
+    // open: a stop or Ctrl+C removes it at once.
+    const std::string stem = name.size() > 8 ? name.substr(0, name.size() - 8) : std::string();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        char suffix[7];
+        std::snprintf(suffix, sizeof suffix, "%06lx", (GetTickCount() + GetCurrentProcessId() * 7919UL + attempt) & 0xFFFFFFUL);
+        const std::string temp = folderOf(pagePath) + "." + stem + suffix;
+        const HeldSignals holding;
+        HANDLE file = CreateFileW(wide(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            return false;
+        }
+        draft.fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+        if (draft.fd < 0) {
+            CloseHandle(file);
+            DeleteFileW(wide(temp).c_str());
+            return false;
+        }
+        draft.tempPath = temp;
+        addRunFile(temp);
+        return true;
+    }
+    return false;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    // Text: each line feed as a carriage return and a line feed.
+    std::string converted;
+    converted.reserve(size + size / 16);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') converted.push_back('\r');
+        converted.push_back(data[i]);
+    }
+    const char* at = converted.data();
+    std::size_t left = converted.size();
+    while (left > 0) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(left, 1U << 30));
+        const int written = _write(fd, at, chunk);
+        if (written <= 0) return false;
+        at += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool finishDraft(PageDraft& draft) {
+    const bool flushed = _commit(draft.fd) == 0;
+    const bool closed = _close(draft.fd) == 0;
+    draft.fd = -1;
+    return flushed && closed;
+}
+
+Publication publishDraft(PageDraft& draft, const std::string& pagePath) {
+    // Without MOVEFILE_REPLACE_EXISTING a move never replaces a file.
+    if (MoveFileExW(wide(draft.tempPath).c_str(), wide(pagePath).c_str(), MOVEFILE_WRITE_THROUGH) != 0) {
+        addRunFile(pagePath);
+        draft.tempPath.clear();
+        return Publication::Named;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Publication::Exists
+                                                                      : Publication::CannotCreate;
+}
+
+void syncFolderOf(const std::string&) {
+    // The move was written through; Windows has no flush of a folder.
+}
+
+void discardDraft(PageDraft& draft) {
+    if (draft.fd >= 0) _close(draft.fd);
+    draft.fd = -1;
+    if (!draft.tempPath.empty()) DeleteFileW(wide(draft.tempPath).c_str());
+    draft.tempPath.clear();
+}
+
+}  // namespace cxl::host
