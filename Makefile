@@ -9,7 +9,7 @@ BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all build run test sanitize fuzz bench browser-deps packages test-packages clean
+.PHONY: all build run test sanitize fuzz bench windows browser-deps packages test-packages clean
 
 all: build
 
@@ -58,9 +58,14 @@ fuzz: packages
 	cmake --build --preset fuzz
 	scripts/run-fuzzer build-fuzz/fuzz/load_and_write_fuzzer $(FUZZ_SECONDS)
 
+# Cross-builds build-windows/cxl2xhtml.exe, tests it under Wine and packs
+# build-windows/cxl2xhtml-VERSION-win64.zip.
+windows:
+	scripts/windows
+
 bench: build
 	@scripts/install-packages strace
 	scripts/bench
 
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-fuzz build-windows

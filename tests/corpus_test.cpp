@@ -75,8 +75,8 @@ struct Converted {
 Converted convert(const fs::path& map, const TempDir& dir) {
     cxltest::writeFile(dir / "mc.cxl", readFile(map));
     Converted converted{runProgram(dir.path(), cxltest::withInput("\n\n\n")), {}, {}};
-    converted.graphic = readFile(dir / "SIGXX_MapaConceptual.html");
-    converted.description = readFile(dir / "SIGXX_Desc.html");
+    converted.graphic = cxltest::readPage(dir / "SIGXX_MapaConceptual.html");
+    converted.description = cxltest::readPage(dir / "SIGXX_Desc.html");
     return converted;
 }
 

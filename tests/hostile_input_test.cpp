@@ -31,7 +31,7 @@ Outcome convert(const std::string& bytes) {
     Outcome outcome{runProgram(dir.path(), cxltest::withInput("\n\n\n")),
                     fs::exists(dir / "SIGXX_MapaConceptual.html"), fs::exists(dir / "SIGXX_Desc.html"), {}};
     if (outcome.description) {
-        outcome.page = readFile(dir / "SIGXX_Desc.html");
+        outcome.page = cxltest::readPage(dir / "SIGXX_Desc.html");
         const std::string errors = cxltest::xhtmlErrors(dir / "SIGXX_Desc.html");
         EXPECT_EQ(errors.substr(0, 2000), "");
     }

@@ -55,7 +55,7 @@ std::pair<std::string, std::string> referencePages() {
     cxltest::writeFile(dir / "mc.cxl", readFile(cxltest::sourceDir() / "examples/mapa.cxl"));
     const auto result = runProgram(dir.path(), cxltest::withInput("\nT1\n\n"));
     EXPECT_EQ(result.exitCode, 0);
-    return {readFile(dir / "T1_MapaConceptual.html"), readFile(dir / "T1_Desc.html")};
+    return {cxltest::readPage(dir / "T1_MapaConceptual.html"), cxltest::readPage(dir / "T1_Desc.html")};
 }
 
 }  // namespace
@@ -70,8 +70,8 @@ TEST(ClosedOutput, PagesAreCompletedWhateverIsReadOfTheListing) {
         options.outputLimit = bytes;
         const auto result = runProgram(dir.path(), options);
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(readFile(dir / "T1_MapaConceptual.html"), reference.first);
-        EXPECT_EQ(readFile(dir / "T1_Desc.html"), reference.second);
+        EXPECT_EQ(cxltest::readPage(dir / "T1_MapaConceptual.html"), reference.first);
+        EXPECT_EQ(cxltest::readPage(dir / "T1_Desc.html"), reference.second);
         EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"T1_Desc.html", "T1_MapaConceptual.html", "mc.cxl"}));
     }
 }
@@ -101,8 +101,8 @@ TEST(Interruptions, AtTheFinalPauseKeepThePages) {
     ::kill(child.pid(), SIGINT);
     const auto result = child.finish();
     EXPECT_EQ(result.exitCode, 128 + SIGINT);
-    EXPECT_EQ(readFile(dir / "T1_MapaConceptual.html"), reference.first);
-    EXPECT_EQ(readFile(dir / "T1_Desc.html"), reference.second);
+    EXPECT_EQ(cxltest::readPage(dir / "T1_MapaConceptual.html"), reference.first);
+    EXPECT_EQ(cxltest::readPage(dir / "T1_Desc.html"), reference.second);
 }
 
 TEST(FullDisk, HugeOutlineStopsAtTheFirstFailedWrite) {
@@ -235,8 +235,8 @@ TEST(PipedCxlFile, ReadOnceAndRefusedAtTheFirstBadByte) {
         writer.join();
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
         if (c.exitCode == 0) {
-            EXPECT_EQ(readFile(dir / "T1_MapaConceptual.html"), reference.first);
-            EXPECT_EQ(readFile(dir / "T1_Desc.html"), reference.second);
+            EXPECT_EQ(cxltest::readPage(dir / "T1_MapaConceptual.html"), reference.first);
+            EXPECT_EQ(cxltest::readPage(dir / "T1_Desc.html"), reference.second);
         } else {
             EXPECT_EQ(result.err, "ERROR: El fichero \"tubo\" no es un documento XML valido.\n" + kPause);
             EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"tubo"});

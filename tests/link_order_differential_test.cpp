@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "map/concept_map.hpp"
-#include "support/test_support.hpp"
+#include "support/common.hpp"
 
 using namespace cxl;
 

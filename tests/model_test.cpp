@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "map/concept_map.hpp"
-#include "support/test_support.hpp"
+#include "support/common.hpp"
 
 using cxltest::addConcept;
 using cxltest::addPhrase;

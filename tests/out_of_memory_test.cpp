@@ -103,7 +103,7 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
         const bool pages = std::filesystem::exists(dir / "SIGXX_Desc.html");
         if (result.exitCode == 0) {
             EXPECT_TRUE(pages);
-            EXPECT_EQ(cxltest::readFile(dir / "SIGXX_Desc.html").find(label.substr(0, 100)) != std::string::npos,
+            EXPECT_EQ(cxltest::readPage(dir / "SIGXX_Desc.html").find(label.substr(0, 100)) != std::string::npos,
                       true);
             converted = true;
             break;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pages/outline.hpp"
-#include "support/test_support.hpp"
+#include "support/common.hpp"
 
 using namespace cxl;
 using cxltest::addConcept;

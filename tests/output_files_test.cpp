@@ -59,6 +59,9 @@ TEST(ExistingPages, RefusedBeforeAnythingIsCreated) {
 }
 
 TEST(ExistingPages, DanglingLinkIsNeverFollowed) {
+    if (cxltest::programEndsLinesWithCrLf()) {
+        GTEST_SKIP() << "Windows programs see no symbolic links; Wine follows Unix ones as files";
+    }
     // Passes the read test, so only exclusive creation can catch it.
     for (const std::string name : {"SIGXX_MapaConceptual.html", "SIGXX_Desc.html"}) {
         TempDir dir;
@@ -99,7 +102,8 @@ TEST(ExistingPages, UnreadablePageIsNotEmptied) {
 TEST(CreatePages, NamesWithSpacesAndMarkupKeepTheirBytes) {
     TempDir dir;
     prepareMap(dir);
-    const std::string unit = "Tema 1 & <dos> \"3\" #?%";
+    // Windows holds no file name with < > " or ?: such a unit gives D5 there.
+    const std::string unit = cxltest::programEndsLinesWithCrLf() ? "Tema 1 & dos 3 #%" : "Tema 1 & <dos> \"3\" #?%";
     const auto result = runProgram(dir.path(), cxltest::withInput("\n" + unit + "\n\n"));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(fs::exists(dir / (unit + "_MapaConceptual.html")));

@@ -6,7 +6,11 @@
 
 #include "pages/markup.hpp"
 
+#ifndef _WIN32
 #include "support/test_support.hpp"
+#else
+#include "support/common.hpp"
+#endif
 
 using namespace cxl;
 using cxltest::addConcept;
@@ -90,6 +94,7 @@ TEST(Markup, UnitNameIsEscapedAsTextAndAsLinkTarget) {
     EXPECT_EQ(count(page, "%25"), 3U);
 }
 
+#ifndef _WIN32  // xmllint is at hand on the Linux side only
 TEST(Validity, PagesWithMarkupAndItalicsAreStrictXhtml) {
     cxltest::TempDir dir;
     ConceptMap map;
@@ -102,6 +107,7 @@ TEST(Validity, PagesWithMarkupAndItalicsAreStrictXhtml) {
     EXPECT_EQ(cxltest::xhtmlErrors(dir / "graphic.html"), "");
     EXPECT_EQ(cxltest::xhtmlErrors(dir / "description.html"), "");
 }
+#endif
 
 TEST(Markup, EveryByteOfAUnitNameGivesWellFormedText) {
     const auto text = [](std::string_view bytes) {

@@ -1,5 +1,7 @@
 #include "support/test_support.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <poll.h>
@@ -13,36 +15,33 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "pages/description_page.hpp"
-#include "pages/graphic_page.hpp"
-#include "pages/outline.hpp"
 
 namespace cxltest {
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "cxl2xhtml-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+bool programEndsLinesWithCrLf() { return CXL2XHTML_CRLF != 0; }
+
+std::string programName() {
+    std::string name = CXL2XHTML_PROGRAM_NAME;
+    if (!programEndsLinesWithCrLf()) return name;
+    for (char& c : name) c = c == '/' ? '\\' : c;
+    return "Z:" + name;
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
+std::string asWritten(std::string text) {
+    if (!programEndsLinesWithCrLf()) return text;
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            ADD_FAILURE() << "a line feed without carriage return at byte " << i;
+        }
+        lines.push_back(text[i]);
+    }
+    return lines;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
+std::string readPage(const fs::path& path) { return asWritten(readFile(path)); }
 
 RunOptions withInput(std::string input) {
     RunOptions options;
@@ -129,6 +128,8 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = asWritten(result.out);
+    result.err = asWritten(result.err);
     return result;
 }
 
@@ -238,60 +239,6 @@ std::string xhtmlErrors(const fs::path& page) {
     if (status == 0) return {};
     std::string text = readFile(report);
     return text.empty() ? "xmllint failed with status " + std::to_string(status) : text;
-}
-
-cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,
-                      int y, int width) {
-    return cxl::appendNode(map, cxl::NodeKind::Concept, id, label, x, y, width);
-}
-
-cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,
-                     int y, int width) {
-    return cxl::appendNode(map, cxl::NodeKind::LinkingPhrase, id, label, x, y, width);
-}
-
-void link(cxl::ConceptMap& map, const std::string& from, const std::string& to) {
-    cxl::MapNode* source = cxl::findNode(map, from);
-    cxl::MapNode* target = cxl::findNode(map, to);
-    if (source == nullptr || target == nullptr) throw std::runtime_error("no node " + from + "/" + to);
-    cxl::addLink(*source, *target);
-}
-
-
-void buildSharedBelowTwoRoots(cxl::ConceptMap& map) {
-    addConcept(map, "late", "Late", 500);
-    addConcept(map, "early", "Early", 100);
-    addConcept(map, "shared", "Shared");
-    addPhrase(map, "p", "sees", 0);
-    addPhrase(map, "q", "sees", 0);
-    addPhrase(map, "s", "is", 0);
-    addConcept(map, "leaf", "Leaf");
-    link(map, "late", "p");
-    link(map, "p", "shared");
-    link(map, "early", "q");
-    link(map, "q", "shared");
-    link(map, "shared", "s");
-    link(map, "s", "leaf");
-    buildRootList(map);
-}
-
-std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed) {
-    std::ostringstream out;
-    const cxl::OutlineResult result = cxl::writeOutline(out, map);
-    if (italicsUsed != nullptr) *italicsUsed = result.italicsUsed;
-    return out.str();
-}
-
-std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName) {
-    std::ostringstream out;
-    cxl::writeDescriptionPage(out, cxl::unitNameFor(unitName, "/"), map);
-    return out.str();
-}
-
-std::string graphicOf(const std::string& unitName) {
-    std::ostringstream out;
-    cxl::writeGraphicPage(out, cxl::unitNameFor(unitName, "/"));
-    return out.str();
 }
 
 }  // namespace cxltest

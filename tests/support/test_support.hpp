@@ -7,27 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "map/concept_map.hpp"
+#include "support/common.hpp"
 
 namespace cxltest {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    [[nodiscard]] const fs::path& path() const { return path_; }
-    [[nodiscard]] fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
-std::string readFile(const fs::path& path);
-void writeFile(const fs::path& path, const std::string& bytes);
 
 struct RunResult {
     int exitCode = -1;
@@ -43,6 +27,22 @@ struct RunOptions {
     std::optional<unsigned> umask;            // the creation mask
     std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
 };
+
+// Whether the program under test writes its text with CR LF line ends (the
+// Windows one, run through Wine).
+bool programEndsLinesWithCrLf();
+
+// Argument 0 as the program sees it: under Wine, the Windows name of the
+// executable on the drive that holds the root folder.
+std::string programName();
+
+// Text as the program wrote it, back with the line feeds alone that the
+// tests expect: where the program ends lines with CR LF, every line feed
+// must follow a carriage return (a failure otherwise), which is dropped.
+std::string asWritten(std::string text);
+
+// A page the program wrote, read through asWritten.
+std::string readPage(const fs::path& path);
 
 // Options with only standard input set.
 RunOptions withInput(std::string input);
@@ -85,22 +85,5 @@ bool inCi();
 // Validates a page against the XHTML 1.0 Strict DTD offline; empty when valid,
 // else xmllint's report.
 std::string xhtmlErrors(const fs::path& page);
-
-// Builds a map by hand, as the loader would.
-cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
-                      int x = 0, int y = 0, int width = 0);
-cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label,
-                     int x = 0, int y = 0, int width = 0);
-void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
-
-// Two roots, "Late" (x 500, first in the document) and "Early" (x 100), both
-// leading to "Shared", which has a link of its own: Shared is told in full
-// under Early and in italics under Late.
-void buildSharedBelowTwoRoots(cxl::ConceptMap& map);
-
-// The outline, description or graphic page of a map, as a string.
-std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed = nullptr);
-std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName);
-std::string graphicOf(const std::string& unitName);
 
 }  // namespace cxltest

@@ -1,0 +1,48 @@
+// Helpers for every host the tests run on: temporary folders and files,
+// maps built by hand, pages written to strings.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "map/concept_map.hpp"
+
+namespace cxltest {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const fs::path& path() const { return path_; }
+    [[nodiscard]] fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+std::string readFile(const fs::path& path);
+void writeFile(const fs::path& path, const std::string& bytes);
+
+
+// Builds a map by hand, as the loader would.
+cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
+                      int x = 0, int y = 0, int width = 0);
+cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label,
+                     int x = 0, int y = 0, int width = 0);
+void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
+
+// Two roots, "Late" (x 500, first in the document) and "Early" (x 100), both
+// leading to "Shared", which has a link of its own: Shared is told in full
+// under Early and in italics under Late.
+void buildSharedBelowTwoRoots(cxl::ConceptMap& map);
+
+// The outline, description or graphic page of a map, as a string.
+std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed = nullptr);
+std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName);
+std::string graphicOf(const std::string& unitName);
+
+}  // namespace cxltest
