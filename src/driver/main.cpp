@@ -7,6 +7,6 @@
 
 int main(int argc, char** argv) {
     cxl::host::prepareProcess();
-    cxl::Console console{std::cin, std::cout, std::cerr};
+    cxl::Console console{cxl::host::consoleInput(), std::cout, std::cerr};
     return cxl::run(argc, argv, console);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <istream>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ extern const std::string_view kFolderSeparators;
 // the pages are written so, the CXL file's pairs reach the parser as line
 // feeds, and an answer's carriage return is dropped.
 extern const bool kCrLfLineEnds;
+
+// Standard input as UTF-8 text; on a console, what the user types.
+std::istream& consoleInput();
 
 // Opens the CXL file for reading, as bytes; none when it does not open.
 std::FILE* openCxlFile(const std::string& path);

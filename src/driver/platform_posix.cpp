@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "driver/platform.hpp"
@@ -110,6 +111,8 @@ void prepareProcess() {
         if (previous.sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
     }
 }
+
+std::istream& consoleInput() { return std::cin; }
 
 std::FILE* openCxlFile(const std::string& path) { return std::fopen(path.c_str(), "r"); }
 

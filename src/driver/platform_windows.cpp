@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstdio>
+#include <iostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -99,7 +101,45 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A console delivers typed accents in its own code page to byte reads; read
+// as UTF-16 and turned into UTF-8, they are what was typed. A line that
+// begins with Ctrl+Z is the end of input, as on a text stream.
+class ConsoleInputBuffer : public std::streambuf {
+public:
+    explicit ConsoleInputBuffer(HANDLE console) : console_(console) {}
+
+protected:
+    int_type underflow() override {
+        if (ended_) return traits_type::eof();
+        wchar_t typed[1024];
+        DWORD count = 0;
+        if (ReadConsoleW(console_, typed, 1024, &count, nullptr) == 0 || count == 0 || typed[0] == L'\x1A') {
+            ended_ = true;
+            return traits_type::eof();
+        }
+        const int size = WideCharToMultiByte(CP_UTF8, 0, typed, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
+        line_.assign(static_cast<std::size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, typed, static_cast<int>(count), line_.data(), size, nullptr, nullptr);
+        setg(line_.data(), line_.data(), line_.data() + line_.size());
+        return traits_type::to_int_type(line_[0]);
+    }
+
+private:
+    HANDLE console_;
+    std::string line_;
+    bool ended_ = false;
+};
+
 }  // namespace
+
+std::istream& consoleInput() {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode) == 0) return std::cin;
+    static ConsoleInputBuffer buffer(input);
+    static std::istream typed(&buffer);
+    return typed;
+}
 
 void prepareProcess() {
     InitializeCriticalSection(&held);
