@@ -83,7 +83,8 @@ TEST(Interruptions, WhileWritingLeaveNothingAndEndByTheSignal) {
         TempDir dir;
         cxltest::writeFile(dir / "mc.cxl", map);
         cxltest::Child child(dir.path(), "\n\n", false);
-        ASSERT_TRUE(child.waitForOpenFileIn(dir.path()));
+        // The pages are listed once both are begun, right before the writing.
+        ASSERT_TRUE(child.waitForOutput("_Desc.html\"\n"));
         ::kill(child.pid(), signal);
         const auto result = child.finish();
         EXPECT_EQ(result.exitCode, 128 + signal) << result.err;

@@ -37,7 +37,7 @@ std::string document(const std::string& body) {
 
 MapNode& only(NodeList& list) {
     EXPECT_EQ(list.size(), 1U);
-    return *list.head();
+    return *list.begin();
 }
 
 }  // namespace
@@ -69,11 +69,12 @@ TEST(Loader, AppearancesGiveBoxesWhereverTheyStand) {
              "<linking-phrase-appearance id=\"a\" x=\"5\" y=\"6\" width=\"7\"/>"),
          loaded);
     ASSERT_EQ(loaded.status, LoadStatus::Loaded);
-    const MapNode& a = *loaded.map.concepts.head();
+    auto concept_ = loaded.map.concepts.begin();
+    const MapNode& a = *concept_;
     EXPECT_EQ(a.x, 12);  // the first appearance of the id wins
     EXPECT_EQ(a.y, -40);
     EXPECT_EQ(a.width, 7);
-    const MapNode& b = *a.next;
+    const MapNode& b = *++concept_;
     EXPECT_EQ(b.x, 0);
     EXPECT_EQ(b.y, 2147483647);
     EXPECT_EQ(b.width, -2147483647 - 1);

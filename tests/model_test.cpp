@@ -148,7 +148,7 @@ TEST(ReleaseMap, EmptiesEverythingAndSurvivesAMillionNodes) {
     }
     buildRootList(map);
     ASSERT_EQ(map.roots.size(), 1U);
-    EXPECT_EQ(map.concepts.head()->next->id, "2");  // document order through next
+    EXPECT_EQ(std::next(map.concepts.begin())->id, "2");  // document order
     releaseMap(map);
     EXPECT_TRUE(map.concepts.empty());
     EXPECT_TRUE(map.phrases.empty());

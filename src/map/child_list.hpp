@@ -1,18 +1,16 @@
-// The ordered outgoing links of one node.
+// The ordered outgoing links of one node, kept in blocks.
 //
-// The insertion rule compares a new target with the first cell and then scans
-// for the first later cell whose key is strictly greater. A plain list makes
-// that linear per insertion, so a node with many links costs quadratic time.
-// Small lists stay flat (the first two cells inside the list itself, most
-// nodes have no more); a long one becomes a list of blocks that each know
-// their largest x and y, so the scan skips whole blocks. The order that
-// results is exactly the one a plain list would give.
+// The order itself is addLink's business. This list only answers where the
+// first cell from a position on lies whose key is strictly greater than a
+// value, and inserts there. A plain list would make that linear per
+// insertion, so a node with many links would cost quadratic time: each
+// block knows its largest x and y, so the search skips whole blocks. A
+// block splits in halves once it holds kBlockSplit cells.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <memory>
 #include <vector>
 
 namespace cxl {
@@ -26,27 +24,36 @@ struct NodeLink {
 
 enum class SortKey { X, Y };
 
+// A run of consecutive cells, with the largest x and y of their targets.
+struct ChildBlock {
+    std::vector<NodeLink> cells;
+    std::int32_t maxX = INT32_MIN;
+    std::int32_t maxY = INT32_MIN;
+};
+
 class ChildList {
 public:
-    ChildList();
-    ~ChildList();
-    ChildList(ChildList&&) noexcept;
-    ChildList& operator=(ChildList&&) noexcept;
-    ChildList(const ChildList&) = delete;
-    ChildList& operator=(const ChildList&) = delete;
+    struct Position {
+        std::size_t block = 0;
+        std::size_t cell = 0;
+    };
 
-    [[nodiscard]] std::size_t size() const { return blocks_ ? blockedSize_ : flatSize_; }
-    [[nodiscard]] bool empty() const { return size() == 0; }
-    [[nodiscard]] MapNode* front() const;
+    [[nodiscard]] std::size_t size() const { return size_; }
+    [[nodiscard]] bool empty() const { return size_ == 0; }
+    [[nodiscard]] MapNode* front() const { return blocks_.front().cells.front().target; }
 
-    // Puts a cell for `target` in front of the first cell.
-    void insertFront(MapNode* target);
-    // Puts a cell for `target` immediately before the first cell after the
-    // first one whose `key` is strictly greater than `value`; at the end when
-    // there is none.
-    void insertAfterLowerOrEqual(MapNode* target, SortKey key, std::int32_t value);
+    // The position of the cell with index `index` (at most size()).
+    [[nodiscard]] Position positionOf(std::size_t index) const;
+    // The first cell at or after `from` whose `key` is strictly greater than
+    // `value`; the end of the list when there is none.
+    [[nodiscard]] Position firstGreater(Position from, SortKey key, std::int32_t value) const;
+    // Puts a cell for `target` at `at`, before the cell that stood there.
+    void insert(Position at, MapNode* target);
 
-    void clear();
+    void clear() {
+        blocks_.clear();
+        size_ = 0;
+    }
 
     class const_iterator {
     public:
@@ -56,45 +63,29 @@ public:
         using pointer = MapNode* const*;
         using reference = MapNode*;
 
-        MapNode* operator*() const;
-        const_iterator& operator++();
-        const_iterator operator++(int) {
-            const_iterator old = *this;
-            ++*this;
-            return old;
+        MapNode* operator*() const { return (*blocks_)[at_.block].cells[at_.cell].target; }
+        const_iterator& operator++() {
+            if (++at_.cell == (*blocks_)[at_.block].cells.size()) {
+                ++at_.block;
+                at_.cell = 0;
+            }
+            return *this;
         }
-        bool operator==(const const_iterator&) const = default;
+        bool operator==(const const_iterator& other) const {
+            return at_.block == other.at_.block && at_.cell == other.at_.cell;
+        }
 
     private:
         friend class ChildList;
-        const ChildList* list_ = nullptr;
-        std::size_t block_ = 0;
-        std::size_t cell_ = 0;
+        const std::vector<ChildBlock>* blocks_ = nullptr;
+        Position at_;
     };
     [[nodiscard]] const_iterator begin() const;
     [[nodiscard]] const_iterator end() const;
 
 private:
-    struct Block;
-    static constexpr std::uint32_t kInline = 2;
-
-    [[nodiscard]] NodeLink* flat() { return flatCapacity_ > kInline ? heap_ : inline_; }
-    [[nodiscard]] const NodeLink* flat() const { return flatCapacity_ > kInline ? heap_ : inline_; }
-    void insertFlat(std::size_t at, MapNode* target);
-    void freeFlat();
-    void becomeBlocks();
-    void splitIfFull(std::size_t block);
-
-    // While the list is short: its cells, inside the list or on the heap.
-    std::uint32_t flatSize_ = 0;
-    std::uint32_t flatCapacity_ = kInline;
-    union {
-        NodeLink inline_[kInline];
-        NodeLink* heap_;
-    };
-    // Once it is long: blocks, and the number of cells in them.
-    std::unique_ptr<std::vector<Block>> blocks_;
-    std::size_t blockedSize_ = 0;
+    std::vector<ChildBlock> blocks_;
+    std::size_t size_ = 0;
 };
 
 }  // namespace cxl

@@ -25,12 +25,7 @@ bool isAligned(const MapNode& n, const MapNode& f) {
 
 }  // namespace
 
-MapNode& NodeList::append(MapNode node) {
-    MapNode* previous = nodes_.empty() ? nullptr : &nodes_.back();
-    MapNode& added = nodes_.emplace_back(std::move(node));
-    if (previous != nullptr) previous->next = &added;
-    return added;
-}
+MapNode& NodeList::append(MapNode node) { return nodes_.emplace_back(std::move(node)); }
 
 MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::string_view label,
                     std::int32_t x, std::int32_t y, std::int32_t width) {
@@ -54,23 +49,31 @@ MapNode* findNode(const ConceptMap& map, std::string_view key) {
 }
 
 
+// One connection: counted on the source, marking the target, and placed
+// among the source's links by where the target is drawn.
 void addLink(MapNode& source, MapNode& target) {
     ++source.childCount;
     target.isTarget = true;
     ChildList& children = source.children;
+    // The first link of a node is its only cell.
     if (children.empty()) {
-        children.insertFront(&target);
+        children.insert(children.positionOf(0), &target);
         return;
     }
+    // A target that lines up with the first one is ordered by y, any other
+    // by x, always against the first cell.
     const MapNode& first = *children.front();
     const SortKey key = isAligned(target, first) ? SortKey::Y : SortKey::X;
     const std::int32_t value = key == SortKey::Y ? target.y : target.x;
     const std::int32_t firstValue = key == SortKey::Y ? first.y : first.x;
+    // Drawn before the first: in front of it.
     if (value < firstValue) {
-        children.insertFront(&target);
-    } else {
-        children.insertAfterLowerOrEqual(&target, key, value);
+        children.insert(children.positionOf(0), &target);
+        return;
     }
+    // Otherwise before the first later cell, from the second on, whose key is
+    // greater; at the end when there is none.
+    children.insert(children.firstGreater(children.positionOf(1), key, value), &target);
 }
 
 void buildRootList(ConceptMap& map) {

@@ -29,7 +29,6 @@ struct MapNode {
     // per-node data in vectors indexed by it.
     std::uint32_t index = 0;
     ChildList children;
-    MapNode* next = nullptr;  // next node of the same list, not owned
 };
 
 // Nodes in document order. A deque keeps every node where it was created, so
@@ -37,7 +36,6 @@ struct MapNode {
 class NodeList {
 public:
     MapNode& append(MapNode node);
-    [[nodiscard]] MapNode* head() { return nodes_.empty() ? nullptr : &nodes_.front(); }
     [[nodiscard]] std::size_t size() const { return nodes_.size(); }
     [[nodiscard]] bool empty() const { return nodes_.empty(); }
     void clear() { nodes_.clear(); }

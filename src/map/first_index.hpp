@@ -16,12 +16,6 @@ namespace cxl {
 template <typename T, std::string_view (*KeyOf)(const T&)>
 class FirstIndex {
 public:
-    void reserve(std::size_t count) {
-        std::size_t wanted = 16;
-        while (wanted * 3 < count * 4) wanted *= 2;
-        if (wanted > slots_.size()) rehash(wanted);
-    }
-
     // Stores `item` under its key unless the key has an item already: the
     // first item of a key is the one found.
     void insertFirst(T* item) {

@@ -184,21 +184,6 @@ bool Child::waitForOutput(const std::string& text) {
     return true;
 }
 
-bool Child::waitForOpenFileIn(const fs::path& dir) {
-    const std::string prefix = fs::canonical(dir).string() + "/";
-    const fs::path fds = "/proc/" + std::to_string(pid_) + "/fd";
-    for (int tries = 0; tries < 200000; ++tries) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(fds, error)) {
-            const fs::path target = fs::read_symlink(entry.path(), error);
-            if (!error && target.string().rfind(prefix, 0) == 0 && target.filename() != "mc.cxl") return true;
-        }
-        if (error) return false;  // the process is gone
-        ::usleep(100);
-    }
-    return false;
-}
-
 RunResult Child::finish() {
     RunResult result;
     if (in_ >= 0) ::close(in_);

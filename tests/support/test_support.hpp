@@ -61,9 +61,6 @@ public:
     [[nodiscard]] int pid() const { return pid_; }
     // Waits until standard output holds `text`; false when it ended first.
     bool waitForOutput(const std::string& text);
-    // Waits until the program holds a file open in `dir` (a page being
-    // written); false when it ended first.
-    bool waitForOpenFileIn(const fs::path& dir);
     // Reads both streams to their end and waits; the status is 128 plus the
     // signal that ended it, if one did.
     RunResult finish();
