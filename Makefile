@@ -20,7 +20,9 @@ test-packages:
 	@scripts/install-packages $(BUILD_PACKAGES) $(TEST_PACKAGES) $(BROWSER_PACKAGES)
 	@scripts/install-node-packages
 
-build/CMakeCache.txt:
+# Configuring needs the packages: order-only prerequisites keep `make -j`
+# from configuring before they are installed.
+build/CMakeCache.txt: | packages
 	cmake --preset default
 
 build: packages build/CMakeCache.txt
@@ -36,7 +38,8 @@ run: build
 	cd build/run && ../cxl2xhtml
 	@echo "Pages in $(CURDIR)/build/run/"
 
-test: test-packages build/CMakeCache.txt
+test: test-packages
+	@$(MAKE) --no-print-directory build/CMakeCache.txt
 	cmake --build --preset default
 	ctest --preset default
 
