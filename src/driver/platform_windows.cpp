@@ -34,6 +34,8 @@ std::wstring wide(const std::string& text) {
 // what is prepared in advance, and waits while the main thread holds it off.
 constexpr std::size_t kMaxRunFiles = 8;
 std::array<std::array<wchar_t, 4096>, kMaxRunFiles> runFilePaths{};
+// A file that is still open cannot be removed: a stop closes it first.
+std::array<int, kMaxRunFiles> runFileDescriptors{};
 volatile LONG runFileCount = 0;
 CRITICAL_SECTION held;
 int holdDepth = 0;
@@ -162,7 +164,9 @@ bool existsForReading(const std::string& path) {
     return true;
 }
 
-void addRunFile(const std::string& path) {
+namespace {
+
+void addOpenRunFile(const std::string& path, int fd) {
     const HeldSignals holding;
     if (runFileCount >= static_cast<LONG>(kMaxRunFiles)) return;
     const std::wstring name = wide(path);
@@ -170,11 +174,29 @@ void addRunFile(const std::string& path) {
     if (name.size() >= slot.size()) return;
     std::copy(name.begin(), name.end(), slot.begin());
     slot[name.size()] = L'\0';
+    runFileDescriptors[static_cast<std::size_t>(runFileCount)] = fd;
     runFileCount = runFileCount + 1;
 }
 
+// A descriptor closed by its owner is no longer the stop's to close.
+void forgetDescriptor(int fd) {
+    const HeldSignals holding;
+    for (LONG i = 0; i < runFileCount; ++i) {
+        if (runFileDescriptors[static_cast<std::size_t>(i)] == fd) runFileDescriptors[static_cast<std::size_t>(i)] = -1;
+    }
+}
+
+}  // namespace
+
+void addRunFile(const std::string& path) { addOpenRunFile(path, -1); }
+
 void removeRunFiles() {
     const HeldSignals holding;
+    for (LONG i = 0; i < runFileCount; ++i) {
+        int& fd = runFileDescriptors[static_cast<std::size_t>(i)];
+        if (fd >= 0) _close(fd);
+        fd = -1;
+    }
     deleteRunFiles();
     runFileCount = 0;
 }
@@ -222,7 +244,7 @@ bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
             return false;
         }
         draft.tempPath = temp;
-        addRunFile(temp);
+        addOpenRunFile(temp, draft.fd);
         return true;
     }
     return false;
@@ -250,6 +272,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 bool finishDraft(PageDraft& draft) {
     const bool flushed = _commit(draft.fd) == 0;
+    forgetDescriptor(draft.fd);
     const bool closed = _close(draft.fd) == 0;
     draft.fd = -1;
     return flushed && closed;
@@ -272,6 +295,7 @@ void syncFolderOf(const std::string&) {
 }
 
 void discardDraft(PageDraft& draft) {
+    forgetDescriptor(draft.fd);
     if (draft.fd >= 0) _close(draft.fd);
     draft.fd = -1;
     if (!draft.tempPath.empty()) DeleteFileW(wide(draft.tempPath).c_str());
