@@ -169,8 +169,8 @@ TEST(Corpus, MalformedMapsAreRefusedWithoutPages) {
         TempDir dir;
         const Converted converted = convert(path, dir);
         EXPECT_EQ(converted.result.exitCode, 1);
-        const std::string message = "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n"
-                                    "Presiona cualquier tecla para salir del programa...\n";
+        const std::string message =
+            "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n" + cxltest::kPause;
         ASSERT_GE(converted.result.err.size(), message.size());
         EXPECT_EQ(converted.result.err.substr(converted.result.err.size() - message.size()), message);
         EXPECT_EQ(converted.result.err.rfind("mxml: ", 0), 0U);  // the parser's own reason first

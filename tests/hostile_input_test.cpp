@@ -15,8 +15,7 @@ using cxltest::TempDir;
 namespace {
 
 const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-const std::string kNotXml = "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n"
-                            "Presiona cualquier tecla para salir del programa...\n";
+const std::string kNotXml = "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n" + cxltest::kPause;
 
 struct Outcome {
     cxltest::RunResult result;
@@ -83,8 +82,7 @@ TEST(HostileInput, MillionConnectionsToMissingNodes) {
     connections.reserve(40 * 1000000);
     for (int i = 0; i < 1000000; ++i) connections += "<connection from-id=\"a\" to-id=\"m\"/>";
     const Outcome outcome = convert(kHead + "<cmap><concept id=\"a\" label=\"A\"/>" + connections + "</cmap>");
-    expectRefused(outcome, "ERROR: No se ha encontrado un nodo.\n"
-                           "Presiona cualquier tecla para salir del programa...\n");
+    expectRefused(outcome, "ERROR: No se ha encontrado un nodo.\n" + cxltest::kPause);
     EXPECT_EQ(outcome.result.err.find("ERROR"), outcome.result.err.rfind("ERROR"));  // reported once
 }
 

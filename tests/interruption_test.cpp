@@ -25,7 +25,7 @@ using cxltest::TempDir;
 
 namespace {
 
-const std::string kPause = "Presiona cualquier tecla para salir del programa...\n";
+using cxltest::kPause;
 
 // A chain of concepts, each one level deeper: the outline grows with the
 // square of its length (about 8 bytes times the length squared).
@@ -99,6 +99,7 @@ TEST(Interruptions, AtTheFinalPauseKeepThePages) {
     cxltest::writeFile(dir / "mc.cxl", readFile(cxltest::sourceDir() / "examples/mapa.cxl"));
     cxltest::Child child(dir.path(), "\nT1\n", false);
     ASSERT_TRUE(child.waitForOutput("Salida generada.\n" + kPause));
+    EXPECT_TRUE(child.stillRunning());  // waiting for a key
     ::kill(child.pid(), SIGINT);
     const auto result = child.finish();
     EXPECT_EQ(result.exitCode, 128 + SIGINT);

@@ -57,9 +57,12 @@ TEST(LinkOrder, ExamplesOfThePositionRule) {
         {"odd widths halve down", {{"F", 100, 0, 61}, {"N", 110, 5, 81}}, {"F", "N"}},
         // F's half-width is -30, not -31: its right edge 70 lines up with N (73).
         {"negative widths halve toward zero", {{"F", 100, 50, -61}, {"N", 73, 60, 0}}, {"F", "N"}},
-        {"4 apart is not aligned", {{"F", 100, 50, 60}, {"N", 104, 40, 60}}, {"F", "N"}},
-        {"3 apart is aligned", {{"F", 100, 50, 60}, {"N", 103, 40, 60}}, {"N", "F"}},
-        {"3 apart the other way", {{"F", 100, 50, 60}, {"N", 97, 40, 60}}, {"N", "F"}},
+        // Other widths, so that only the centres can line up.
+        {"centres 4 apart are not aligned", {{"F", 100, 50, 60}, {"N", 104, 40, 20}}, {"F", "N"}},
+        {"centres 3 apart are aligned", {{"F", 100, 50, 60}, {"N", 103, 40, 20}}, {"N", "F"}},
+        {"centres 3 apart the other way", {{"F", 100, 50, 60}, {"N", 97, 40, 20}}, {"N", "F"}},
+        {"left edges 3 apart", {{"F", 100, 50, 60}, {"N", 83, 40, 20}}, {"N", "F"}},
+        {"right edges 4 apart", {{"F", 100, 50, 60}, {"N", 124, 40, 20}}, {"F", "N"}},
         {"mixed keys",
          {{"A", 100, 300, 60}, {"B", 400, 100, 60}, {"K", 101, 200, 60}, {"D", 400, 50, 60}, {"E", 250, 10, 60}},
          {"K", "A", "E", "B", "D"}},

@@ -92,7 +92,7 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     const std::string label(24 << 20, 'x');
     cxltest::writeFile(dir / "mc.cxl", "<?xml version=\"1.0\"?>\n<cmap><map><concept id=\"a\" label=\"" + label +
                                            "\"/></map></cmap>\n");
-    const std::string kMessage = "ERROR: Memoria insuficiente.\nPresiona cualquier tecla para salir del programa...\n";
+    const std::string kMessage = "ERROR: Memoria insuficiente.\n" + cxltest::kPause;
     bool parserReported = false;
     bool converted = false;
     for (long megabytes = 24; megabytes <= 160; megabytes += 8) {

@@ -305,6 +305,34 @@ TEST(Outline, CycleOfPhrasesIsWrittenOnceAlongThePath) {
               "    </ul>\n");
 }
 
+TEST(Outline, PhraseMarksEndWithTheItemThatMadeThem) {
+    // Two phrases under one concept lead to one phrase: the second item is
+    // a new path, so that phrase is expanded there too.
+    ConceptMap map;
+    addConcept(map, "r", "R");
+    addPhrase(map, "p1", "one", 0);
+    addPhrase(map, "p2", "two", 10);
+    addPhrase(map, "p3", "then");
+    addConcept(map, "x", "X");
+    link(map, "r", "p1");
+    link(map, "r", "p2");
+    link(map, "p1", "p3");
+    link(map, "p2", "p3");
+    link(map, "p3", "x");
+    buildRootList(map);
+    EXPECT_EQ(outlineOf(map),
+              "    <ul>\n"
+              "      <li><strong>R</strong>\n"
+              "        <ul>\n"
+              "          <li>one then <strong>X</strong>\n"
+              "          </li>\n"
+              "          <li>two then <strong>X</strong>\n"
+              "          </li>\n"
+              "        </ul>\n"
+              "      </li>\n"
+              "    </ul>\n");
+}
+
 TEST(Outline, PhraseReachedAgainThroughAConceptIsExpanded) {
     // p -> c -> p: the path comes back to p through a concept, so p is told
     // again in full, and c, already told, ends it.

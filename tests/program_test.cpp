@@ -17,7 +17,7 @@ namespace {
 
 const std::string kAskFile = "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ";
 const std::string kAskUnit = "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ";
-const std::string kPause = "Presiona cualquier tecla para salir del programa...\n";
+using cxltest::kPause;
 const std::string kUsage = "Uso de " + cxltest::programName() + ":\nLeer el manual.";
 
 std::string listing(const std::string& unit) {

@@ -14,7 +14,7 @@ using cxltest::TempDir;
 
 namespace {
 
-const std::string kPause = "Presiona cualquier tecla para salir del programa...\n";
+using cxltest::kPause;
 
 #define WINDOWS_ONLY()                                                                               \
     if (!cxltest::programEndsLinesWithCrLf()) GTEST_SKIP() << "the program under test is not the Windows one"

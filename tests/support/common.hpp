@@ -11,6 +11,9 @@ namespace cxltest {
 
 namespace fs = std::filesystem;
 
+// The stop routine's and the final pause's text.
+inline const std::string kPause = "Presiona cualquier tecla para salir del programa...\n";
+
 class TempDir {
 public:
     TempDir();

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,6 +82,9 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
+        if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(125);
+        }
         if (options.addressSpaceLimit) {
             const rlimit limit{static_cast<rlim_t>(*options.addressSpaceLimit),
                                static_cast<rlim_t>(*options.addressSpaceLimit)};
@@ -184,6 +188,12 @@ bool Child::waitForOutput(const std::string& text) {
     return true;
 }
 
+bool Child::stillRunning() {
+    ::usleep(200000);
+    int status = 0;
+    return ::waitpid(pid_, &status, WNOHANG) == 0;
+}
+
 RunResult Child::finish() {
     RunResult result;
     if (in_ >= 0) ::close(in_);
@@ -215,11 +225,18 @@ bool inCi() {
     return ci != nullptr && std::string(ci) == "true";
 }
 
+// A path as one word of the shell, whatever it holds.
+std::string shellWord(const std::string& text) {
+    std::string word = "'";
+    for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
 std::string xhtmlErrors(const fs::path& page) {
     TempDir io;
     const fs::path report = io / "report";
-    const std::string command = "xmllint --noout --nonet --huge --valid '" + page.string() + "' > '" +
-                                report.string() + "' 2>&1";
+    const std::string command = "xmllint --noout --nonet --huge --valid " + shellWord(page.string()) + " > " +
+                                shellWord(report.string()) + " 2>&1";
     const int status = std::system(command.c_str());
     if (status == 0) return {};
     std::string text = readFile(report);

@@ -26,6 +26,7 @@ struct RunOptions {
     std::optional<long> addressSpaceLimit;    // bytes of virtual memory
     std::optional<unsigned> umask;            // the creation mask
     std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
+    bool asNobody = false;                    // as root: run as the unprivileged user nobody
 };
 
 // Whether the program under test writes its text with CR LF line ends (the
@@ -61,6 +62,8 @@ public:
     [[nodiscard]] int pid() const { return pid_; }
     // Waits until standard output holds `text`; false when it ended first.
     bool waitForOutput(const std::string& text);
+    // Whether the program is still running, after a short wait.
+    bool stillRunning();
     // Reads both streams to their end and waits; the status is 128 plus the
     // signal that ended it, if one did.
     RunResult finish();
