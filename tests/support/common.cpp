@@ -1,5 +1,6 @@
 #include "support/common.hpp"
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -40,6 +41,19 @@ void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path sourceDir() { return CXL2XHTML_SOURCE_DIR; }
+
+std::optional<fs::path> corpusDir() {
+    const fs::path corpus = sourceDir().parent_path() / "shared" / "corpus";
+    if (fs::is_directory(corpus)) return corpus;
+    return std::nullopt;
+}
+
+bool inCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
 }
 
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,

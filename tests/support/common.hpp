@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "map/concept_map.hpp"
@@ -30,6 +31,12 @@ private:
 std::string readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::string& bytes);
 
+
+// Source tree and the shared corpus beside the repository.
+fs::path sourceDir();
+std::optional<fs::path> corpusDir();
+// In CI a missing corpus or tool is a failure, elsewhere a skip.
+bool inCi();
 
 // Builds a map by hand, as the loader would.
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,

@@ -212,19 +212,6 @@ RunResult Child::finish() {
     return result;
 }
 
-fs::path sourceDir() { return CXL2XHTML_SOURCE_DIR; }
-
-std::optional<fs::path> corpusDir() {
-    const fs::path corpus = sourceDir().parent_path() / "shared" / "corpus";
-    if (fs::is_directory(corpus)) return corpus;
-    return std::nullopt;
-}
-
-bool inCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
 // A path as one word of the shell, whatever it holds.
 std::string shellWord(const std::string& text) {
     std::string word = "'";

@@ -76,12 +76,6 @@ private:
     std::string outText_;
 };
 
-// Source tree and the shared corpus beside the repository.
-fs::path sourceDir();
-std::optional<fs::path> corpusDir();
-// In CI a missing corpus or tool is a failure, elsewhere a skip.
-bool inCi();
-
 // Validates a page against the XHTML 1.0 Strict DTD offline; empty when valid,
 // else xmllint's report.
 std::string xhtmlErrors(const fs::path& page);
