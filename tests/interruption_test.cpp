@@ -82,7 +82,7 @@ TEST(Interruptions, WhileWritingLeaveNothingAndEndByTheSignal) {
         SCOPED_TRACE(strsignal(signal));
         TempDir dir;
         cxltest::writeFile(dir / "mc.cxl", map);
-        cxltest::Child child(dir.path(), "\n\n", false);
+        cxltest::Child child(dir.path(), cxltest::withInput("\n\n"), true);
         // The pages are listed once both are begun, right before the writing.
         ASSERT_TRUE(child.waitForOutput("_Desc.html\"\n"));
         ::kill(child.pid(), signal);
@@ -97,7 +97,7 @@ TEST(Interruptions, AtTheFinalPauseKeepThePages) {
     const auto reference = referencePages();
     TempDir dir;
     cxltest::writeFile(dir / "mc.cxl", readFile(cxltest::sourceDir() / "examples/mapa.cxl"));
-    cxltest::Child child(dir.path(), "\nT1\n", false);
+    cxltest::Child child(dir.path(), cxltest::withInput("\nT1\n"), true);
     ASSERT_TRUE(child.waitForOutput("Salida generada.\n" + kPause));
     EXPECT_TRUE(child.stillRunning());  // waiting for a key
     ::kill(child.pid(), SIGINT);

@@ -51,93 +51,18 @@ RunOptions withInput(std::string input) {
 }
 
 RunResult runProgram(const fs::path& dir, const RunOptions& options) {
-    TempDir io;
-    const fs::path inPath = io / "stdin";
-    if (options.input) writeFile(inPath, *options.input);
+    Child child(dir, options);
+    return child.finish(options.outputLimit);
+}
 
+// The program with pipes on its three streams. Output goes to pipes, not
+// files, so that a file-size limit hits the pages only.
+Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen) {
     std::vector<std::string> argv{CXL2XHTML_BIN};
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     std::vector<char*> rawArgv;
     for (std::string& arg : argv) rawArgv.push_back(arg.data());
     rawArgv.push_back(nullptr);
-
-    // Pipes, not files, for the output: a file-size limit must hit the pages only.
-    int outPipe[2];
-    int errPipe[2];
-    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        const int in = ::open(options.input ? inPath.c_str() : "/dev/null", O_RDONLY);
-        if (in < 0 || ::chdir(dir.c_str()) != 0) ::_exit(126);
-        ::dup2(in, 0);
-        ::dup2(outPipe[1], 1);
-        ::dup2(errPipe[1], 2);
-        ::close(outPipe[0]);
-        ::close(errPipe[0]);
-        if (options.fileSizeLimit) {
-            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-            const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit),
-                               static_cast<rlim_t>(*options.fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
-        if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(125);
-        }
-        if (options.addressSpaceLimit) {
-            const rlimit limit{static_cast<rlim_t>(*options.addressSpaceLimit),
-                               static_cast<rlim_t>(*options.addressSpaceLimit)};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
-        ::execv(rawArgv[0], rawArgv.data());
-        ::_exit(127);
-    }
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    RunResult result;
-    if (options.outputLimit) {
-        // As `| head -c N`: the reader goes away after N bytes.
-        std::string head(*options.outputLimit, '\0');
-        std::size_t got = 0;
-        ssize_t n = 0;
-        while (got < head.size() && (n = ::read(outPipe[0], head.data() + got, head.size() - got)) > 0) {
-            got += static_cast<std::size_t>(n);
-        }
-        result.out = head.substr(0, got);
-        ::close(outPipe[0]);
-        outPipe[0] = ::open("/dev/null", O_RDONLY);
-    }
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    char buffer[65536];
-    while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(got));
-            } else {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = asWritten(result.out);
-    result.err = asWritten(result.err);
-    return result;
-}
-
-Child::Child(const fs::path& dir, const std::string& input, bool closeInput) {
     int inPipe[2];
     int outPipe[2];
     int errPipe[2];
@@ -150,9 +75,21 @@ Child::Child(const fs::path& dir, const std::string& input, bool closeInput) {
         ::dup2(outPipe[1], 1);
         ::dup2(errPipe[1], 2);
         for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) ::close(fd);
-        const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-        ::execl(CXL2XHTML_BIN, CXL2XHTML_BIN, static_cast<char*>(nullptr));
+        const auto limit = [](int resource, long value) {
+            const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+            ::setrlimit(resource, &both);
+        };
+        limit(RLIMIT_CORE, 0);
+        if (options.fileSizeLimit) {
+            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+            limit(RLIMIT_FSIZE, *options.fileSizeLimit);
+        }
+        if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
+        if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
+        if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(125);
+        }
+        ::execv(rawArgv[0], rawArgv.data());
         ::_exit(127);
     }
     ::close(inPipe[0]);
@@ -162,10 +99,11 @@ Child::Child(const fs::path& dir, const std::string& input, bool closeInput) {
     out_ = outPipe[0];
     err_ = errPipe[0];
     ::signal(SIGPIPE, SIG_IGN);
+    const std::string input = options.input.value_or("");
     if (::write(in_, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
         throw std::runtime_error("write to the program failed");
     }
-    if (closeInput) {
+    if (!keepInputOpen) {
         ::close(in_);
         in_ = -1;
     }
@@ -194,21 +132,44 @@ bool Child::stillRunning() {
     return ::waitpid(pid_, &status, WNOHANG) == 0;
 }
 
-RunResult Child::finish() {
-    RunResult result;
+RunResult Child::finish(std::optional<std::size_t> outputLimit) {
     if (in_ >= 0) ::close(in_);
     in_ = -1;
+    if (outputLimit) {
+        // As `| head -c N`: the reader goes away after N bytes.
+        char byte = 0;
+        while (outText_.size() < *outputLimit && ::read(out_, &byte, 1) == 1) outText_.push_back(byte);
+        ::close(out_);
+        out_ = -1;
+    }
+    RunResult result;
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    std::string* sinks[2] = {&outText_, &result.err};
+    int open = out_ >= 0 ? 2 : 1;
     char buffer[65536];
-    ssize_t got = 0;
-    while ((got = ::read(out_, buffer, sizeof buffer)) > 0) outText_.append(buffer, static_cast<std::size_t>(got));
-    while ((got = ::read(err_, buffer, sizeof buffer)) > 0) result.err.append(buffer, static_cast<std::size_t>(got));
-    ::close(out_);
-    ::close(err_);
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
-    result.out = outText_;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = asWritten(outText_);
+    result.err = asWritten(result.err);
     return result;
 }
 

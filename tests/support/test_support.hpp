@@ -21,7 +21,7 @@ struct RunResult {
 
 struct RunOptions {
     std::vector<std::string> args;            // after argument 0
-    std::optional<std::string> input;         // standard input; none: /dev/null
+    std::optional<std::string> input;         // standard input, then its end
     std::optional<long> fileSizeLimit;        // bytes; the size signal is ignored
     std::optional<long> addressSpaceLimit;    // bytes of virtual memory
     std::optional<unsigned> umask;            // the creation mask
@@ -51,11 +51,12 @@ RunOptions withInput(std::string input);
 // Runs the program in `dir`, waits for it and collects both output streams.
 RunResult runProgram(const fs::path& dir, const RunOptions& options);
 
-// The program running in `dir` with pipes on its standard streams, for tests
-// that act while it runs.
+// The program running in `dir`, for tests that act while it runs: its
+// standard input receives options.input and is closed after it unless kept
+// open.
 class Child {
 public:
-    Child(const fs::path& dir, const std::string& input, bool closeInput);
+    Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen = false);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -64,9 +65,10 @@ public:
     bool waitForOutput(const std::string& text);
     // Whether the program is still running, after a short wait.
     bool stillRunning();
-    // Reads both streams to their end and waits; the status is 128 plus the
+    // Reads both streams to their end (standard output only up to
+    // `outputLimit`, then closed) and waits; the status is 128 plus the
     // signal that ended it, if one did.
-    RunResult finish();
+    RunResult finish(std::optional<std::size_t> outputLimit = std::nullopt);
 
 private:
     int pid_ = -1;
