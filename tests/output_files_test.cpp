@@ -162,3 +162,16 @@ TEST(WritePages, FullDiskLeavesNoPage) {
         EXPECT_EQ(snapshot(dir.path()), before);
     }
 }
+
+TEST(WritePages, FailedCloseLeavesNoPage) {
+    // The last word of a write can come with the close (a network share).
+    if (cxltest::programEndsLinesWithCrLf()) GTEST_SKIP() << "a preloaded close() reaches no Windows program";
+    TempDir dir;
+    prepareMap(dir);
+    RunOptions options = cxltest::withInput("\n\n\n");
+    options.failingClose = true;
+    const auto result = runProgram(dir.path(), options);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "No se puede escribir el fichero \"SIGXX_MapaConceptual.html\"\n" + kPause);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+}

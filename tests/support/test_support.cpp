@@ -89,6 +89,10 @@ Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen)
         if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             ::_exit(125);
         }
+        if (options.failingClose) {
+            ::setenv("LD_PRELOAD", CXL2XHTML_FAILING_CLOSE, 1);
+            ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
+        }
         ::execv(rawArgv[0], rawArgv.data());
         ::_exit(127);
     }

@@ -27,6 +27,7 @@ struct RunOptions {
     std::optional<unsigned> umask;            // the creation mask
     std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
     bool asNobody = false;                    // as root: run as the unprivileged user nobody
+    bool failingClose = false;                // closing a page that has no name yet fails
 };
 
 // Whether the program under test writes its text with CR LF line ends (the
