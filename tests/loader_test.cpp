@@ -171,14 +171,8 @@ TEST(Loader, EncodingsWithByteOrderMarks) {
                                 u"<cmap><concept id=\"a\" label=\"Ñandú \U0001F3FF \U0010FFFF \U0001F333\"/>"
                                 u"<concept id=\"b\" label=\"after\"/></cmap>\n";
     for (const bool bigEndian : {false, true}) {
-        std::string utf16 = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-        for (const char16_t c : wide) {
-            const char high = static_cast<char>(c >> 8);
-            const char low = static_cast<char>(c & 0xFF);
-            utf16 += bigEndian ? std::string{high, low} : std::string{low, high};
-        }
         Loaded loaded;
-        load(utf16, loaded);
+        load(cxltest::withUtf16Mark(wide, bigEndian), loaded);
         ASSERT_EQ(loaded.status, LoadStatus::Loaded) << bigEndian;
         ASSERT_EQ(loaded.map.concepts.size(), 2U);
         EXPECT_EQ(loaded.map.concepts.begin()->label,

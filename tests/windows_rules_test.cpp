@@ -39,45 +39,21 @@ Pages convert(const std::string& bytes) {
     return pages;
 }
 
-const std::string kMap =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cmap><map>\n"
-    "<concept id=\"a\" label=\"uno\ndos \xD0\x9A\xC4\x9A\xC8\x9A \xF0\x9F\x8F\xBF \xF4\x8F\xBF\xBF\"/>\n"
-    "<concept id=\"b\" label=\"tres\"/>\n<linking-phrase id=\"p\" label=\"lleva a\"/>\n"
-    "<connection from-id=\"a\" to-id=\"p\"/>\n<connection from-id=\"p\" to-id=\"b\"/>\n"
-    "</map></cmap>\n";
+// One map in UTF-8 and in UTF-16, with К Ě Ț and characters beyond the BMP.
+#define CXL2XHTML_MAP(prefix)                                                                              \
+    prefix ## "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<cmap><map>\n"                                       \
+    prefix ## "<concept id=\"a\" label=\"uno\ndos \u041A\u011A\u021A \U0001F3FF \U0010FFFF\"/>\n"                \
+    prefix ## "<concept id=\"b\" label=\"tres\"/>\n<linking-phrase id=\"p\" label=\"lleva a\"/>\n"             \
+    prefix ## "<connection from-id=\"a\" to-id=\"p\"/>\n<connection from-id=\"p\" to-id=\"b\"/>\n"           \
+    prefix ## "</map></cmap>\n"
+const std::string kMap = CXL2XHTML_MAP();
+const std::u16string kWideMap = CXL2XHTML_MAP(u);
 
 std::string withCrLf(const std::string& text) {
     std::string out;
     for (const char c : text) {
         if (c == '\n') out += '\r';
         out += c;
-    }
-    return out;
-}
-
-std::string asUtf16(const std::string& utf8, bool bigEndian) {
-    std::u32string codes;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        codes.push_back(code);
-        i += length;
-    }
-    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    const auto unit = [&](char16_t u) {
-        const char high = static_cast<char>(u >> 8);
-        const char low = static_cast<char>(u & 0xFF);
-        out += bigEndian ? std::string{high, low} : std::string{low, high};
-    };
-    for (const char32_t code : codes) {
-        if (code < 0x10000) {
-            unit(static_cast<char16_t>(code));
-        } else {
-            unit(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-            unit(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        }
     }
     return out;
 }
@@ -94,7 +70,7 @@ TEST(WindowsRules, CxlFileIsReadAsBytesWithItsLineEndsJoined) {
     EXPECT_EQ(crlf.description, plain.description);
     // UTF-16 is decoded by code units, never byte by byte.
     for (const bool bigEndian : {false, true}) {
-        const Pages wide = convert(asUtf16(kMap, bigEndian));
+        const Pages wide = convert(cxltest::withUtf16Mark(kWideMap, bigEndian));
         EXPECT_EQ(wide.exitCode, 0) << wide.err;
         EXPECT_EQ(wide.description, plain.description) << bigEndian;
     }

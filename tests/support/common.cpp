@@ -56,6 +56,16 @@ bool inCi() {
     return ci != nullptr && std::string(ci) == "true";
 }
 
+std::string withUtf16Mark(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,
                       int y, int width) {
     return cxl::appendNode(map, cxl::NodeKind::Concept, id, label, x, y, width);

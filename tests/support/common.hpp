@@ -38,6 +38,9 @@ std::optional<fs::path> corpusDir();
 // In CI a missing corpus or tool is a failure, elsewhere a skip.
 bool inCi();
 
+// UTF-16 with its byte-order mark, in either byte order.
+std::string withUtf16Mark(const std::u16string& text, bool bigEndian);
+
 // Builds a map by hand, as the loader would.
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
                       int x = 0, int y = 0, int width = 0);
