@@ -1,216 +1,258 @@
-// The program run as a process: options, dialogue, exit statuses and whole
-// pages compared with checked-in expected files.
+// The program run as a process, one case at a time. Each file of
+// tests/data/runs/ holds cases; the texts they share are in
+// tests/data/runs/texts. A case is a title line "== title", then one
+// directive per line, "keyword value": first what to set up, then what to
+// expect.
+//
+// Values are decoded as support/common.hpp says; their texts are those that
+// "let name value" gives (file-wide before the first case, else for the
+// case), $pause, $program (argument 0 as the program sees it), $dir (the
+// case's folder) and $windir (that folder as a Windows path). Words of names
+// and arguments are split at spaces first.
+//
+// Set-up: host linux|windows REASON (only there), read NAME SOURCE (a text from a
+// file), copy NAME SOURCE, file NAME VALUE,
+// utf16le|utf16be NAME VALUE, dir NAME, symlink NAME TARGET, fifo NAME,
+// feed NAME COUNT VALUE (a named pipe offering VALUE COUNT times),
+// unreadable NAME, read-only-folder, args WORDS, input VALUE,
+// file-size-limit BYTES, umask MASK, failing-close, output-limit BYTES,
+// signal-after SIGNAL VALUE (once standard output holds VALUE),
+// signal-at-pause SIGNAL VALUE (the same, while the program waits).
+// Expected: exit N, out VALUE, err VALUE, err-ends VALUE, files NAMES (every
+// entry of the folder, folders with a final /), unchanged (the folder as it
+// was before the run), golden UNIT FOLDER (both pages against checked-in
+// files, and valid), valid PAGE, has PAGE VALUE, lacks PAGE VALUE,
+// mode PAGE MODE, fed-at-most BYTES.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <thread>
 
 #include "support/test_support.hpp"
 
-using cxltest::readFile;
-using cxltest::RunOptions;
-using cxltest::runProgram;
-using cxltest::sourceDir;
-using cxltest::TempDir;
+namespace fs = std::filesystem;
+using namespace cxltest;
 
 namespace {
 
-const std::string kAskFile = "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ";
-const std::string kAskUnit = "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ";
-using cxltest::kPause;
-const std::string kUsage = "Uso de " + cxltest::programName() + ":\nLeer el manual.";
+using Vars = Texts;
 
-std::string listing(const std::string& unit) {
-    return "La salidas se guardaran en los ficheros:\n   \"" + unit + "_MapaConceptual.html\"\n   \"" +
-           unit + "_Desc.html\"\n";
+std::vector<std::string> words(const std::string& raw, const Vars& vars) {
+    std::vector<std::string> list;
+    std::istringstream in(raw);
+    for (std::string word; in >> word;) list.push_back(decode(word, vars));
+    return list;
 }
 
-std::string completeRun(const std::string& unit) {
-    return kAskFile + kAskUnit + listing(unit) + "Salida generada.\n" + kPause;
+// Word n of a line, decoded alone: what follows may be any value.
+std::string word(const std::string& raw, std::size_t n, const Vars& vars) {
+    std::istringstream in(raw);
+    std::string found;
+    for (std::size_t k = 0; k <= n; ++k) in >> found;
+    return decode(found, vars);
 }
 
-void copyMap(const std::string& name, const TempDir& dir, const std::string& as = "mc.cxl") {
-    cxltest::writeFile(dir / as, readFile(sourceDir() / name));
+std::vector<Case> runCases() {
+    Vars shared{{"pause", kPause}, {"program", programName()}};
+    std::istringstream texts(readFile(sourceDir() / "tests/data/runs/texts"));
+    for (std::string line; std::getline(texts, line);) {
+        const Line let = splitLine(line);
+        if (let.first == "let") shared[splitLine(let.second).first] = decode(splitLine(let.second).second, shared);
+    }
+    // A case for the other host is not one of this run's.
+    std::vector<Case> cases = readCases(sourceDir() / "tests/data/runs", shared);
+    std::erase_if(cases, [](const Case& c) {
+        return std::any_of(c.lines.begin(), c.lines.end(), [](const Line& line) {
+            return line.first == "host" && (splitLine(line.second).first == "windows") != programEndsLinesWithCrLf();
+        });
+    });
+    return cases;
 }
+
+// Every entry below `dir` with its bytes and modification time.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        struct stat info {};
+        ::lstat(entry.path().c_str(), &info);
+        const std::string bytes = entry.is_regular_file() ? readFile(entry.path()) : "";
+        entries[entry.path().string()] = bytes + "@" + std::to_string(info.st_mtim.tv_sec) + "." +
+                                         std::to_string(info.st_mtim.tv_nsec);
+    }
+    return entries;
+}
+
+std::vector<std::string> listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const bool folder = entry.is_directory() && !entry.is_symlink();
+        names.push_back(fs::relative(entry.path(), dir).generic_string() + (folder ? "/" : ""));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::map<std::string, int> kSignals = {
+    {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGQUIT", SIGQUIT}, {"SIGKILL", SIGKILL}};
+
+class Runs : public testing::TestWithParam<Case> {};
+
+TEST_P(Runs, Case) {
+    const Case& c = GetParam();
+    TempDir dir;
+    Vars vars = c.texts;
+    vars["dir"] = dir.path().string();
+    vars["windir"] = "Z:" + dir.path().string();
+    std::replace(vars["windir"].begin(), vars["windir"].end(), '/', '\\');
+    const bool update = std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr;
+
+    RunOptions options;
+    std::vector<std::string> unreadable;
+    bool readOnly = false;
+    std::vector<std::pair<std::string, std::string>> signals;  // kind, then the signal and the text
+    std::vector<Line> checks;
+    std::jthread feeder;  // joined however the case ends
+    std::size_t fed = 0;
+    for (const auto& [key, raw] : c.lines) {
+        const auto at = [&](std::size_t n) { return dir / word(raw, n, vars); };
+        const auto rest = [&](std::size_t n) {  // the value after n words
+            std::size_t start = 0;
+            for (std::size_t k = 0; k < n; ++k) start = raw.find(' ', start) + 1;
+            return decode(raw.substr(start), vars);
+        };
+        if (key == "host") {
+            continue;  // chosen when the cases were read
+        } else if (key == "let") {
+            vars[word(raw, 0, vars)] = rest(1);
+        } else if (key == "read") {
+            vars[word(raw, 0, vars)] = readFile(sourceDir() / word(raw, 1, vars));
+        } else if (key == "copy") {
+            writeFile(at(0), readFile(sourceDir() / word(raw, 1, vars)));
+        } else if (key == "file") {
+            writeFile(at(0), rest(1));
+        } else if (key == "utf16le" || key == "utf16be") {
+            writeFile(at(0), utf16WithMark(rest(1), key == "utf16be"));
+        } else if (key == "dir") {
+            fs::create_directories(at(0));
+        } else if (key == "symlink") {
+            fs::create_symlink(at(1), at(0));
+        } else if (key == "fifo" || key == "feed") {
+            ASSERT_EQ(::mkfifo(at(0).c_str(), 0600), 0);
+            if (key == "feed") {
+                feeder = std::jthread([path = at(0), count = std::stol(word(raw, 1, vars)), bytes = rest(2), &fed] {
+                    const int fd = ::open(path.c_str(), O_WRONLY);
+                    for (long n = 0; n < count && fd >= 0; ++n) {
+                        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+                        if (written <= 0) break;
+                        fed += static_cast<std::size_t>(written);
+                    }
+                    ::close(fd);
+                });
+            }
+        } else if (key == "unreadable") {
+            unreadable.push_back(at(0).string());
+        } else if (key == "read-only-folder") {
+            readOnly = true;
+        } else if (key == "args") {
+            options.args = words(raw, vars);
+        } else if (key == "input") {
+            options.input = rest(0);
+        } else if (key == "file-size-limit") {
+            options.fileSizeLimit = std::stol(raw);
+        } else if (key == "umask") {
+            options.umask = static_cast<unsigned>(std::stoul(raw, nullptr, 8));
+        } else if (key == "failing-close") {
+            options.failingClose = true;
+        } else if (key == "output-limit") {
+            options.outputLimit = std::stoul(raw);
+        } else if (key == "signal-after" || key == "signal-at-pause") {
+            signals.emplace_back(key, raw);
+        } else {
+            checks.emplace_back(key, raw);
+        }
+    }
+
+    const auto before = snapshot(dir.path());
+    for (const std::string& path : unreadable) ::chmod(path.c_str(), 0);
+    // Root writes anywhere: it runs the program as nobody, whom the folder
+    // does not let write.
+    options.asNobody = readOnly && ::geteuid() == 0;
+    if (readOnly && !options.asNobody) ::chmod(dir.path().c_str(), 0555);
+    RunResult result;
+    {
+        Child child(dir.path(), options, !signals.empty());
+        for (const auto& [kind, raw] : signals) {
+            ASSERT_TRUE(child.waitForOutput(decode(splitLine(raw).second, vars))) << raw;
+            if (kind == "signal-at-pause") {
+                EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
+            }
+            ::kill(child.pid(), kSignals.at(splitLine(raw).first));
+        }
+        result = child.finish(options.outputLimit);
+    }
+    if (feeder.joinable()) feeder.join();
+    ::chmod(dir.path().c_str(), 0755);
+    for (const std::string& path : unreadable) ::chmod(path.c_str(), 0600);
+
+    bool updated = false;
+    for (const auto& [key, raw] : checks) {
+        SCOPED_TRACE(key + " " + raw.substr(0, 200));
+        const auto page = [&] { return dir / word(raw, 0, vars); };
+        if (key == "exit") {
+            EXPECT_EQ(result.exitCode, std::stoi(raw)) << result.err;
+        } else if (key == "out") {
+            EXPECT_EQ(result.out, decode(raw, vars));
+        } else if (key == "err") {
+            EXPECT_EQ(result.err, decode(raw, vars));
+        } else if (key == "err-ends") {
+            const std::string end = decode(raw, vars);
+            EXPECT_TRUE(result.err.size() >= end.size() && result.err.substr(result.err.size() - end.size()) == end)
+                << result.err;
+        } else if (key == "files") {
+            std::vector<std::string> expected = words(raw, vars);
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(listing(dir.path()), expected);
+        } else if (key == "unchanged") {
+            EXPECT_EQ(snapshot(dir.path()), before);
+        } else if (key == "golden") {
+            const std::string unit = word(raw, 0, vars);
+            for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
+                const fs::path expected = sourceDir() / word(raw, 1, vars) / ("page" + suffix);
+                if (update) {
+                    fs::create_directories(expected.parent_path());
+                    writeFile(expected, readPage(dir / (unit + suffix)));
+                    updated = true;
+                    continue;
+                }
+                EXPECT_EQ(readPage(dir / (unit + suffix)), readFile(expected)) << suffix;
+                EXPECT_EQ(xhtmlErrors(dir / (unit + suffix)), "") << suffix;
+            }
+        } else if (key == "valid") {
+            EXPECT_EQ(xhtmlErrors(page()).substr(0, 2000), "");
+        } else if (key == "has" || key == "lacks") {
+            const std::string value = decode(raw.substr(std::min(raw.size(), raw.find(' ') + 1)), vars);
+            EXPECT_EQ(readPage(page()).find(value) != std::string::npos, key == "has");
+        } else if (key == "mode") {
+            struct stat info {};
+            ASSERT_EQ(::stat(page().c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, std::stoul(word(raw, 1, vars), nullptr, 8));
+        } else if (key == "fed-at-most") {
+            EXPECT_LE(fed, std::stoul(raw));
+        } else {
+            ADD_FAILURE() << "unknown directive";
+        }
+    }
+    if (updated) GTEST_SKIP() << "golden pages rewritten, nothing compared";
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, Runs, testing::ValuesIn(runCases()),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
 }  // namespace
-
-TEST(Options, NotesOnStandardErrorNeverChangeTheRun) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string err;
-    };
-    const std::vector<Case> cases = {
-        {{}, ""},
-        {{"-?"}, kUsage},
-        {{"/?"}, kUsage},
-        {{"-?abc", "-?"}, kUsage + kUsage},  // the second note follows on the same line
-        {{"-?", "x", "-y"}, kUsage},         // x ends option handling
-        {{"-help", "/help", "-Help", "/HELP"}, kUsage + kUsage + kUsage + kUsage},
-        {{"-h", "-helpme", "-hel", "--help", "-x", "-", "/"},
-         "Opcion desconocida -h\nOpcion desconocida -helpme\nOpcion desconocida -hel\n"
-         "Opcion desconocida --help\nOpcion desconocida -x\nOpcion desconocida -\nOpcion desconocida /\n"},
-        {{"mapa.cxl", "-x"}, ""},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        copyMap("tests/data/living-beings.cxl", dir);
-        RunOptions options = cxltest::withInput("\n\n\n");
-        options.args = c.args;
-        const auto result = runProgram(dir.path(), options);
-        EXPECT_EQ(result.err, c.err);
-        EXPECT_EQ(result.out, completeRun("SIGXX"));
-        EXPECT_EQ(result.exitCode, 0);
-    }
-}
-
-TEST(Dialogue, EndOfInputAtEachPromptGivesTheDefault) {
-    for (const std::string input : {"", "\n", "\n\n", "mc.cxl", "mc.cxl\nSIGXX"}) {
-        TempDir dir;
-        copyMap("tests/data/living-beings.cxl", dir);
-        const auto result = runProgram(dir.path(), cxltest::withInput(input));
-        EXPECT_EQ(result.out, completeRun("SIGXX")) << "input [" << input << "]";
-        EXPECT_EQ(result.exitCode, 0);
-    }
-    TempDir closed;  // standard input is /dev/null
-    copyMap("tests/data/living-beings.cxl", closed);
-    const auto result = runProgram(closed.path(), RunOptions{});
-    EXPECT_EQ(result.out, completeRun("SIGXX"));
-    EXPECT_EQ(result.exitCode, 0);
-}
-
-TEST(Dialogue, AnswersAreTakenByteForByte) {
-    TempDir dir;
-    copyMap("tests/data/living-beings.cxl", dir, " mapa con espacios.cxl");
-    const auto result = runProgram(dir.path(), cxltest::withInput(" mapa con espacios.cxl\n \n"));
-    EXPECT_EQ(result.out, completeRun(" "));
-    EXPECT_TRUE(std::filesystem::exists(dir / " _Desc.html"));
-}
-
-TEST(Dialogue, AnswersEndAtAZeroByteOrAtTheEndOfInput) {
-    using namespace std::string_literals;
-    const struct {
-        std::string input;
-        std::string unit;
-    } cases[] = {
-        {"mc.cxl\0ignored\nBiolog\0ia\n"s, "Biolog"},
-        {"\0mc.cxl\n\0T1\n"s, "SIGXX"},  // empty before the zero byte: the defaults
-        {"mc.cxl\nT9"s, "T9"},             // a last line without a line feed
-    };
-    for (const auto& c : cases) {
-        TempDir dir;
-        copyMap("tests/data/living-beings.cxl", dir);
-        const auto result = runProgram(dir.path(), cxltest::withInput(c.input));
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.out, completeRun(c.unit));
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
-        EXPECT_EQ(cxltest::readPage(dir / (c.unit + "_Desc.html")).find('\0'), std::string::npos);
-    }
-}
-
-TEST(Failures, FolderGivenAsTheCxlFileCannotBeRead) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "carpeta");
-    const auto result = runProgram(dir.path(), cxltest::withInput("carpeta\n\n"));
-    EXPECT_EQ(result.exitCode, 1);
-    // A folder opens on Linux but cannot be read; on Windows it does not open.
-    EXPECT_EQ(result.err, (cxltest::programEndsLinesWithCrLf() ? "No se encuentra el fichero \"carpeta\"\n"
-                                                               : "ERROR: No se puede leer el fichero \"carpeta\"\n") +
-                              kPause);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(Dialogue, LongAnswersAreHeldWhole) {
-    TempDir dir;
-    const std::string longName(200, 'm');
-    copyMap("tests/data/living-beings.cxl", dir, longName + ".cxl");
-    const std::string unit(107, 'u');
-    const auto result = runProgram(dir.path(), cxltest::withInput(longName + ".cxl\n" + unit + "\n"));
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, completeRun(unit));
-    EXPECT_EQ((unit + "_MapaConceptual.html").size(), 127U);
-    EXPECT_TRUE(std::filesystem::exists(dir / (unit + "_MapaConceptual.html")));
-}
-
-TEST(Failures, MissingCxlFileStopsBeforeTheSecondPrompt) {
-    TempDir dir;
-    const auto result = runProgram(dir.path(), cxltest::withInput("No Existe.cxl \n\n"));
-    EXPECT_EQ(result.out, kAskFile);
-    EXPECT_EQ(result.err, "No se encuentra el fichero \"No Existe.cxl \"\n" + kPause);
-    EXPECT_EQ(result.exitCode, 1);
-
-    const auto defaults = runProgram(dir.path(), RunOptions{});
-    EXPECT_EQ(defaults.err, "No se encuentra el fichero \"mc.cxl\"\n" + kPause);
-    EXPECT_EQ(defaults.exitCode, 1);
-}
-
-TEST(Failures, UnresolvedConnectionStopsWithoutPages) {
-    TempDir dir;
-    copyMap("tests/data/missing-node.cxl", dir);
-    const auto result = runProgram(dir.path(), cxltest::withInput("\n\n\n"));
-    EXPECT_EQ(result.out, kAskFile + kAskUnit);
-    EXPECT_EQ(result.err, "ERROR: No se ha encontrado un nodo.\n" + kPause);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "SIGXX_MapaConceptual.html"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "SIGXX_Desc.html"));
-}
-
-TEST(Failures, DocumentsThatAreNotXml) {
-    for (const std::string& bytes : {std::string(), std::string("<cmap><concept></cmap>")}) {
-        TempDir dir;
-        cxltest::writeFile(dir / "mc.cxl", bytes);
-        const auto result = runProgram(dir.path(), RunOptions{});
-        EXPECT_EQ(result.exitCode, 1);
-        const std::string message = "ERROR: El fichero \"mc.cxl\" no es un documento XML valido.\n" + kPause;
-        ASSERT_GE(result.err.size(), message.size());
-        EXPECT_EQ(result.err.substr(result.err.size() - message.size()), message);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-    }
-}
-
-// Whole pages against checked-in files. CXL2XHTML_UPDATE_GOLDEN=1 rewrites
-// them instead of comparing; review the difference before committing.
-TEST(Golden, WholePagesByteForByte) {
-    struct Case {
-        std::string map;
-        std::string unit;
-        std::string folder;
-        bool windowsName = true;  // else Windows refuses it as a file name
-    };
-    const std::vector<Case> cases = {
-        {"examples/mapa.cxl", "SIGXX", "example"},
-        {"tests/data/living-beings.cxl", "SIGXX", "living-beings"},  // declares English
-        {"tests/data/markup.cxl", "Tema & <1> #?%", "markup", false},
-        {"tests/data/markup.cxl", "Tema & 1 #%", "markup-windows"},
-        {"tests/data/empty-roots.cxl", "Vacio", "empty-roots"},
-        {"tests/data/no-nodes.cxl", "SIGXX", "no-nodes"},
-        // Bytes that a browser would drop or read as more than a file name,
-        // and a Latin-1 byte typed through a pipe.
-        {"tests/data/markup.cxl", "  SIG:01\\Biolog\xED" "a\t\x01#?%", "odd-unit", false},
-        {"tests/data/living-beings.cxl", "temas/T1", "subfolder"},
-    };
-    const bool update = std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr;
-    for (const Case& c : cases) {
-        TempDir dir;
-        copyMap(c.map, dir);
-        std::filesystem::create_directory(dir / "temas");
-        const auto result = runProgram(dir.path(), cxltest::withInput("\n" + c.unit + "\n\n"));
-        if (cxltest::programEndsLinesWithCrLf() && !c.windowsName) {
-            EXPECT_EQ(result.err, "No se puede crear el fichero \"" + c.unit + "_MapaConceptual.html\"\n" + kPause);
-            continue;
-        }
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
-            const auto produced = dir / (c.unit + suffix);
-            const auto expected = sourceDir() / "tests/golden" / c.folder / ("page" + suffix);
-            if (update) {
-                std::filesystem::create_directories(expected.parent_path());
-                cxltest::writeFile(expected, cxltest::readPage(produced));
-                continue;
-            }
-            EXPECT_EQ(cxltest::readPage(produced), readFile(expected)) << c.folder << suffix;
-            EXPECT_EQ(cxltest::xhtmlErrors(produced), "") << c.folder << suffix;
-        }
-    }
-    if (update) GTEST_SKIP() << "golden pages rewritten, nothing compared";
-}

@@ -1,5 +1,7 @@
 #include "support/common.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -56,14 +58,119 @@ bool inCi() {
     return ci != nullptr && std::string(ci) == "true";
 }
 
-std::string withUtf16Mark(const std::u16string& text, bool bigEndian) {
+std::string utf16WithMark(const std::string& utf8, bool bigEndian) {
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(length);
+        if (point < 0x10000) {
+            units += static_cast<char16_t>(point);
+        } else {
+            units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+        }
+    }
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const char16_t unit : text) {
+    for (const char16_t unit : units) {
         const char high = static_cast<char>(unit >> 8);
         const char low = static_cast<char>(unit & 0xFF);
         bytes += bigEndian ? std::string{high, low} : std::string{low, high};
     }
     return bytes;
+}
+
+Line splitLine(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos) return {line, ""};
+    return {line.substr(0, space), line.substr(space + 1)};
+}
+
+std::vector<Case> readCases(const fs::path& folder, const Texts& shared) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<Case> cases;
+    for (const fs::path& file : files) {
+        Texts texts = shared;
+        bool inCase = false;
+        std::istringstream in(readFile(file));
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            if (line.rfind("== ", 0) == 0) {
+                std::string name = file.stem().string() + "_" + line.substr(3);
+                for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                cases.push_back({name, texts, {}});
+                inCase = true;
+            } else if (inCase) {
+                cases.back().lines.push_back(splitLine(line));
+            } else if (line.rfind("let ", 0) == 0) {
+                const Line let = splitLine(line.substr(4));
+                texts[let.first] = decode(let.second, texts);
+            }
+        }
+    }
+    return cases;
+}
+
+namespace {
+
+std::string repeated(std::string_view body, long count, const Texts& texts) {
+    std::string out;
+    if (body.find('#') == std::string_view::npos) {
+        const std::string once = decode(body, texts);
+        for (long n = 0; n < count; ++n) out += once;
+        return out;
+    }
+    for (long n = 0; n < count; ++n) {
+        std::string numbered;
+        for (std::size_t i = 0; i < body.size(); ++i) {
+            const bool next = body[i] == '#' && i + 1 < body.size() && body[i + 1] == '+';
+            numbered += body[i] != '#' ? std::string(1, body[i]) : std::to_string(next ? n + 1 : n);
+            i += next ? 1 : 0;
+        }
+        out += decode(numbered, texts);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string decode(std::string_view raw, const Texts& texts) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size()) {
+            const char e = raw[++i];
+            const std::string_view plain = "nrt0s";
+            const std::string_view bytes("\n\r\t\0 ", 5);
+            if (e == 'x') {
+                out += static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
+                i += 2;
+            } else {
+                out += plain.find(e) != std::string_view::npos ? bytes[plain.find(e)] : e;
+            }
+        } else if (raw[i] == '$') {
+            const std::size_t start = i + (raw.substr(i + 1, 1) == "{" ? 2 : 1);
+            std::size_t end = start;
+            while (end < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[end])) || raw[end] == '-')) ++end;
+            const std::string name(raw.substr(start, end - start));
+            if (!texts.count(name)) throw std::runtime_error("no text $" + name);
+            out += texts.at(name);
+            i = start == i + 2 ? end : end - 1;
+        } else if (raw.substr(i, 2) == "{{") {
+            const std::size_t star = raw.find('*', i);
+            const std::size_t close = raw.find("}}", star);
+            out += repeated(raw.substr(star + 1, close - star - 1), std::stol(std::string(raw.substr(i + 2))), texts);
+            i = close + 1;
+        } else {
+            out += raw[i];
+        }
+    }
+    return out;
 }
 
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "map/concept_map.hpp"
 
@@ -38,8 +41,28 @@ std::optional<fs::path> corpusDir();
 // In CI a missing corpus or tool is a failure, elsewhere a skip.
 bool inCi();
 
-// UTF-16 with its byte-order mark, in either byte order.
-std::string withUtf16Mark(const std::u16string& text, bool bigEndian);
+// UTF-8 text as UTF-16 with its byte-order mark, in either byte order.
+std::string utf16WithMark(const std::string& utf8, bool bigEndian);
+
+// Cases kept as data: files of a folder holding cases, each a line
+// "== title" then lines "keyword value"; lines starting with # are
+// comments, and "let name value" before the first case gives a text to all
+// the file's cases.
+using Texts = std::map<std::string, std::string>;
+using Line = std::pair<std::string, std::string>;
+struct Case {
+    std::string name;  // the file's and the title's words, as a test name
+    Texts texts;
+    std::vector<Line> lines;
+};
+inline void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+std::vector<Case> readCases(const fs::path& folder, const Texts& shared = {});
+Line splitLine(const std::string& line);
+
+// Bytes of a value: \n \r \t \0 \s (space) \xHH \\ \$ stand for bytes,
+// $name or ${name} for a text, {{N*text}} repeats text N times with # in it
+// the count from 0 and #+ from 1.
+std::string decode(std::string_view raw, const Texts& texts = {});
 
 // Builds a map by hand, as the loader would.
 cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
