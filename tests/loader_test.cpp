@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,17 @@ std::vector<std::string> modelOf(const ConceptMap& map) {
     std::vector<std::string> lines;
     for (const NodeList* list : {&map.concepts, &map.phrases}) {
         for (const MapNode& node : *list) {
-            std::string line = std::string(list == &map.concepts ? "concept " : "phrase ") + std::string(node.id) +
-                               " \"" + std::string(node.label) + "\" " + std::to_string(node.x) + " " +
-                               std::to_string(node.y) + " " + std::to_string(node.width);
-            if (node.childCount > 0) line += " ->";
-            for (const MapNode* child : node.children) line += " " + std::string(child->id);
-            lines.push_back(line);
+            std::ostringstream line;
+            line << (list == &map.concepts ? "concept " : "phrase ") << node.id << " \"" << node.label << "\" "
+                 << node.x << " " << node.y << " " << node.width << (node.childCount > 0 ? " ->" : "");
+            for (const MapNode* child : node.children) line << " " << child->id;
+            lines.push_back(line.str());
         }
     }
-    std::string roots = "roots";
-    for (const NodeLink& root : map.roots) roots += " " + std::string(root.target->id);
-    if (!map.concepts.empty()) lines.push_back(roots);
+    std::ostringstream roots;
+    roots << "roots";
+    for (const NodeLink& root : map.roots) roots << " " << root.target->id;
+    if (!map.concepts.empty()) lines.push_back(roots.str());
     if (!map.language.empty()) lines.push_back("language " + map.language);
     return lines;
 }

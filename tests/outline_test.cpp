@@ -98,6 +98,8 @@ TEST(Outline, MillionPhraseChainNeedsNoCallStack) {
     const std::string outline = outlineOf(map);
     EXPECT_EQ(outline.size(), 2000000U + 136U);  // the chain and the fixed lines
     EXPECT_NE(outline.find("p p <strong>E</strong>\n"), std::string::npos);
+    releaseMap(map);  // nor does releasing it
+    EXPECT_TRUE(map.concepts.empty() && map.phrases.empty() && map.roots.empty());
 }
 
 TEST(Outline, MapsInAnotherLanguageMarkTheOutline) {

@@ -12,6 +12,7 @@
 
 #include "driver/output_files.hpp"
 #include "driver/platform.hpp"
+#include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
 #include "support/test_support.hpp"
@@ -62,7 +63,8 @@ private:
 
 TEST(FullDisk, NothingIsWrittenAfterTheFirstFailure) {
     cxl::ConceptMap map;
-    cxltest::buildSharedBelowTwoRoots(map);
+    const auto example = cxltest::sourceDir() / "examples/mapa.cxl";
+    ASSERT_EQ(cxl::loadMap(std::fopen(example.string().c_str(), "rb"), map), cxl::LoadStatus::Loaded);
     for (const std::size_t room : {0UL, 10UL, 700UL, 900UL, 1100UL}) {
         FailingBuffer buffer(room);
         std::ostream out(&buffer);

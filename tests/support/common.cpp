@@ -8,8 +8,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "pages/description_page.hpp"
-#include "pages/graphic_page.hpp"
 #include "pages/outline.hpp"
 
 namespace cxltest {
@@ -191,39 +189,10 @@ void link(cxl::ConceptMap& map, const std::string& from, const std::string& to) 
 }
 
 
-void buildSharedBelowTwoRoots(cxl::ConceptMap& map) {
-    addConcept(map, "late", "Late", 500);
-    addConcept(map, "early", "Early", 100);
-    addConcept(map, "shared", "Shared");
-    addPhrase(map, "p", "sees", 0);
-    addPhrase(map, "q", "sees", 0);
-    addPhrase(map, "s", "is", 0);
-    addConcept(map, "leaf", "Leaf");
-    link(map, "late", "p");
-    link(map, "p", "shared");
-    link(map, "early", "q");
-    link(map, "q", "shared");
-    link(map, "shared", "s");
-    link(map, "s", "leaf");
-    buildRootList(map);
-}
-
 std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed) {
     std::ostringstream out;
     const cxl::OutlineResult result = cxl::writeOutline(out, map);
     if (italicsUsed != nullptr) *italicsUsed = result.italicsUsed;
-    return out.str();
-}
-
-std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName) {
-    std::ostringstream out;
-    cxl::writeDescriptionPage(out, cxl::unitNameFor(unitName, "/"), map);
-    return out.str();
-}
-
-std::string graphicOf(const std::string& unitName) {
-    std::ostringstream out;
-    cxl::writeGraphicPage(out, cxl::unitNameFor(unitName, "/"));
     return out.str();
 }
 

@@ -71,14 +71,7 @@ cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::
                      int x = 0, int y = 0, int width = 0);
 void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
 
-// Two roots, "Late" (x 500, first in the document) and "Early" (x 100), both
-// leading to "Shared", which has a link of its own: Shared is told in full
-// under Early and in italics under Late.
-void buildSharedBelowTwoRoots(cxl::ConceptMap& map);
-
-// The outline, description or graphic page of a map, as a string.
+// The outline of a map, as a string.
 std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed = nullptr);
-std::string descriptionOf(const cxl::ConceptMap& map, const std::string& unitName);
-std::string graphicOf(const std::string& unitName);
 
 }  // namespace cxltest
