@@ -1,8 +1,5 @@
-// Loading CXL documents into the model. Each file of tests/data/loader/
-// holds cases (support/common.hpp): the document, how it is read, and the
-// status and model expected, one line per node in document order (concepts,
-// then phrases: id, label, x, y, width and the ids of its children in
-// order), then the roots and the language.
+// Loading CXL documents into the model: each case of tests/data/loader/
+// (tests/data/README.md) gives a document, the status and the whole model.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,9 +15,6 @@ using namespace cxltest;
 
 namespace {
 
-// Case lines: document VALUE, or body VALUE (inside <cmap><map>), or
-// utf16le|utf16be VALUE; crlf (read as a host whose line ends are CR LF);
-// status Loaded|NotXml|MissingNode|ReadError; is LINE (the model, whole).
 const std::map<LoadStatus, std::string> kStatus = {{LoadStatus::Loaded, "Loaded"},
                                                    {LoadStatus::NotXml, "NotXml"},
                                                    {LoadStatus::MissingNode, "MissingNode"},

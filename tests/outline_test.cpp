@@ -1,7 +1,5 @@
-// The description outline. Each file of tests/data/outlines/ is one case: a
-// sentence on what it pins, the map (nodes in document order, then the
-// connections in document order), whether a concept is in italics, and after
-// "----" the outline expected to the byte.
+// The description outline: each file of tests/data/outlines/ is a map and
+// its outline to the byte (tests/data/README.md).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,8 +23,6 @@ struct Case {
     std::string outline;
 };
 
-// Lines "concept|phrase ID X Y WIDTH LABEL...", "link FROM TO",
-// "italics yes|no", then "----" and the outline.
 void readCase(const cxltest::fs::path& file, Case& c) {
     c.name = file.stem().string();
     std::istringstream in(cxltest::readFile(file));

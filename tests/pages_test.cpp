@@ -1,7 +1,5 @@
-// How bytes become page text and link targets. Each file of
-// tests/data/markup/ holds cases (support/common.hpp): bytes, and the text
-// and target they give; or a unit name, the host's folder separators and
-// the name its links use.
+// How bytes become page text and link targets: the cases of
+// tests/data/markup/ (tests/data/README.md).
 #include <gtest/gtest.h>
 
 #include <sstream>

@@ -1,28 +1,5 @@
-// The program run as a process, one case at a time. Each file of
-// tests/data/runs/ holds cases; the texts they share are in
-// tests/data/runs/texts. A case is a title line "== title", then one
-// directive per line, "keyword value": first what to set up, then what to
-// expect.
-//
-// Values are decoded as support/common.hpp says; their texts are those that
-// "let name value" gives (file-wide before the first case, else for the
-// case), $pause, $program (argument 0 as the program sees it), $dir (the
-// case's folder) and $windir (that folder as a Windows path). Words of names
-// and arguments are split at spaces first.
-//
-// Set-up: host linux|windows REASON (only there), read NAME SOURCE (a text from a
-// file), copy NAME SOURCE, file NAME VALUE,
-// utf16le|utf16be NAME VALUE, dir NAME, symlink NAME TARGET, fifo NAME,
-// feed NAME COUNT VALUE (a named pipe offering VALUE COUNT times),
-// unreadable NAME, read-only-folder, args WORDS, input VALUE,
-// file-size-limit BYTES, umask MASK, failing-close, output-limit BYTES,
-// signal-after SIGNAL VALUE (once standard output holds VALUE),
-// signal-at-pause SIGNAL VALUE (the same, while the program waits).
-// Expected: exit N, out VALUE, err VALUE, err-ends VALUE, files NAMES (every
-// entry of the folder, folders with a final /), unchanged (the folder as it
-// was before the run), golden UNIT FOLDER (both pages against checked-in
-// files, and valid), valid PAGE, has PAGE VALUE, lacks PAGE VALUE,
-// mode PAGE MODE, fed-at-most BYTES.
+// The program run as a process, one case of tests/data/runs/ at a time: set
+// up a folder, run, compare. The cases' language is in tests/data/README.md.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -201,6 +178,8 @@ TEST_P(Runs, Case) {
     ::chmod(dir.path().c_str(), 0755);
     for (const std::string& path : unreadable) ::chmod(path.c_str(), 0600);
 
+    ASSERT_TRUE(std::any_of(checks.begin(), checks.end(), [](const Line& line) { return line.first == "exit"; }))
+        << "a case without its exit status";
     bool updated = false;
     for (const auto& [key, raw] : checks) {
         SCOPED_TRACE(key + " " + raw.substr(0, 200));

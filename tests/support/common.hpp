@@ -44,10 +44,8 @@ bool inCi();
 // UTF-8 text as UTF-16 with its byte-order mark, in either byte order.
 std::string utf16WithMark(const std::string& utf8, bool bigEndian);
 
-// Cases kept as data: files of a folder holding cases, each a line
-// "== title" then lines "keyword value"; lines starting with # are
-// comments, and "let name value" before the first case gives a text to all
-// the file's cases.
+// Cases kept as data (tests/data/README.md): every case of the .txt files
+// of a folder, with the file's texts.
 using Texts = std::map<std::string, std::string>;
 using Line = std::pair<std::string, std::string>;
 struct Case {
@@ -59,9 +57,7 @@ inline void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 std::vector<Case> readCases(const fs::path& folder, const Texts& shared = {});
 Line splitLine(const std::string& line);
 
-// Bytes of a value: \n \r \t \0 \s (space) \xHH \\ \$ stand for bytes,
-// $name or ${name} for a text, {{N*text}} repeats text N times with # in it
-// the count from 0 and #+ from 1.
+// The bytes a value stands for, its escapes and texts replaced.
 std::string decode(std::string_view raw, const Texts& texts = {});
 
 // Builds a map by hand, as the loader would.
