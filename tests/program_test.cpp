@@ -81,8 +81,10 @@ const std::map<std::string, int> kSignals = {
 
 class Runs : public testing::TestWithParam<Case> {};
 
-TEST_P(Runs, Case) {
-    const Case& c = GetParam();
+// One run of case `c`; `late` tells that the program finished its pages
+// before a signal meant to reach it while writing, which a busy machine can
+// make happen: the run proves nothing then.
+void runCase(const Case& c, bool& late) {
     TempDir dir;
     Vars vars = c.texts;
     vars["dir"] = dir.path().string();
@@ -174,6 +176,9 @@ TEST_P(Runs, Case) {
         }
         result = child.finish(options.outputLimit);
     }
+    late = std::any_of(signals.begin(), signals.end(), [](const auto& s) { return s.first == "signal-after"; }) &&
+           result.out.find("Salida generada.") != std::string::npos;
+    if (late) return;
     if (feeder.joinable()) feeder.join();
     ::chmod(dir.path().c_str(), 0755);
     for (const std::string& path : unreadable) ::chmod(path.c_str(), 0600);
@@ -229,6 +234,15 @@ TEST_P(Runs, Case) {
         }
     }
     if (updated) GTEST_SKIP() << "golden pages rewritten, nothing compared";
+}
+
+TEST_P(Runs, Case) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        bool late = false;
+        runCase(GetParam(), late);
+        if (!late) return;
+    }
+    FAIL() << "the program finished its pages before the signal, five times";
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, Runs, testing::ValuesIn(runCases()),
