@@ -99,7 +99,9 @@ void runCase(const Case& c, bool& late) {
     std::vector<Line> checks;
     std::jthread feeder;  // joined however the case ends
     std::size_t fed = 0;
-    for (const auto& [key, raw] : c.lines) {
+    for (const Line& line : c.lines) {
+        const std::string& key = line.first;  // named, not bound: lambdas below use them
+        const std::string& raw = line.second;
         const auto at = [&](std::size_t n) { return dir / word(raw, n, vars); };
         const auto rest = [&](std::size_t n) {  // the value after n words
             std::size_t start = 0;
@@ -186,7 +188,9 @@ void runCase(const Case& c, bool& late) {
     ASSERT_TRUE(std::any_of(checks.begin(), checks.end(), [](const Line& line) { return line.first == "exit"; }))
         << "a case without its exit status";
     bool updated = false;
-    for (const auto& [key, raw] : checks) {
+    for (const Line& line : checks) {
+        const std::string& key = line.first;
+        const std::string& raw = line.second;
         SCOPED_TRACE(key + " " + raw.substr(0, 200));
         const auto page = [&] { return dir / word(raw, 0, vars); };
         if (key == "exit") {
