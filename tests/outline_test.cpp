@@ -97,22 +97,3 @@ TEST(Outline, MillionPhraseChainNeedsNoCallStack) {
     releaseMap(map);  // nor does releasing it
     EXPECT_TRUE(map.concepts.empty() && map.phrases.empty() && map.roots.empty());
 }
-
-TEST(Outline, MapsInAnotherLanguageMarkTheOutline) {
-    ConceptMap map;
-    cxltest::addConcept(map, "a", "A");
-    buildRootList(map);
-    const std::pair<const char*, const char*> cases[] = {
-        {"", "    <ul>\n"},
-        {"en", "    <ul xml:lang=\"en\" lang=\"en\">\n"},
-        {"en-US", "    <ul xml:lang=\"en-US\" lang=\"en-US\">\n"},
-        {"es", "    <ul>\n"},
-        {"ES", "    <ul>\n"},
-        {"es-MX", "    <ul>\n"},
-        {"est", "    <ul xml:lang=\"est\" lang=\"est\">\n"},
-    };
-    for (const auto& [tag, firstLine] : cases) {
-        map.language = tag;
-        EXPECT_EQ(outlineOf(map).substr(0, std::string(firstLine).size()), firstLine) << tag;
-    }
-}
