@@ -98,6 +98,7 @@ void runCase(const Case& c, bool& late) {
     std::vector<std::pair<std::string, std::string>> signals;  // kind, then the signal and the text
     std::vector<Line> checks;
     std::jthread feeder;  // joined however the case ends
+    fs::path fedPipe;
     std::size_t fed = 0;
     for (const Line& line : c.lines) {
         const std::string& key = line.first;  // named, not bound: lambdas below use them
@@ -127,6 +128,7 @@ void runCase(const Case& c, bool& late) {
         } else if (key == "fifo" || key == "feed") {
             ASSERT_EQ(::mkfifo(at(0).c_str(), 0600), 0);
             if (key == "feed") {
+                fedPipe = at(0);
                 feeder = std::jthread([path = at(0), count = std::stol(word(raw, 1, vars)), bytes = rest(2), &fed] {
                     const int fd = ::open(path.c_str(), O_WRONLY);
                     for (long n = 0; n < count && fd >= 0; ++n) {
@@ -181,7 +183,12 @@ void runCase(const Case& c, bool& late) {
     late = std::any_of(signals.begin(), signals.end(), [](const auto& s) { return s.first == "signal-after"; }) &&
            result.out.find("Salida generada.") != std::string::npos;
     if (late) return;
-    if (feeder.joinable()) feeder.join();
+    if (feeder.joinable()) {
+        // A program that never opened the pipe leaves the writer waiting.
+        const int unblock = ::open(fedPipe.c_str(), O_RDONLY | O_NONBLOCK);
+        feeder.join();
+        ::close(unblock);
+    }
     ::chmod(dir.path().c_str(), 0755);
     for (const std::string& path : unreadable) ::chmod(path.c_str(), 0600);
 
