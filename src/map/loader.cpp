@@ -22,6 +22,38 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The tag that a map's "dc:language" text declares, as taken, when it is a
+// well-formed language tag once blanks at both ends are dropped; else empty.
+std::string languageTag(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\n\r";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    const std::string_view tag = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    std::size_t at = 0;
+    while (at < tag.size() && isAsciiLetter(tag[at])) ++at;
+    if (at < 2 || at > 3) return {};
+    while (at < tag.size()) {
+        if (tag[at] != '-') return {};
+        const std::size_t start = ++at;
+        while (at < tag.size() && (isAsciiLetter(tag[at]) || isAsciiDigit(tag[at]))) ++at;
+        if (at - start < 1 || at - start > 8) return {};
+    }
+    return std::string(tag);
+}
+
+// Each carriage return followed by a line feed becomes a line feed.
+void joinCrLf(std::string& text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        text[kept++] = text[i];
+    }
+    text.resize(kept);
+}
+
 // A text as an attribute gave it, or none where the attribute was missing.
 struct RawText {
     std::string_view text;
@@ -243,40 +275,6 @@ public:
 
 LoadStatus statusOf(ReadStatus status) {
     return status == ReadStatus::NotXml ? LoadStatus::NotXml : LoadStatus::ReadError;
-}
-
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-std::string languageTag(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t\n\r";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return {};
-    const std::string_view tag = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-    std::size_t at = 0;
-    while (at < tag.size() && isAsciiLetter(tag[at])) ++at;
-    if (at < 2 || at > 3) return {};
-    while (at < tag.size()) {
-        if (tag[at] != '-') return {};
-        const std::size_t start = ++at;
-        while (at < tag.size() && (isAsciiLetter(tag[at]) || isAsciiDigit(tag[at]))) ++at;
-        if (at - start < 1 || at - start > 8) return {};
-    }
-    return std::string(tag);
-}
-
-namespace {
-
-// Each carriage return followed by a line feed becomes a line feed.
-void joinCrLf(std::string& text) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        text[kept++] = text[i];
-    }
-    text.resize(kept);
 }
 
 }  // namespace

@@ -22,8 +22,4 @@ enum class LoadStatus {
 // parser as one line feed, as a text stream of such a host delivers it.
 LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map, bool crLfLineEnds = false);
 
-// The tag that a map's "dc:language" text declares, as taken, when it is a
-// well-formed language tag once blanks at both ends are dropped; else empty.
-std::string languageTag(std::string_view text);
-
 }  // namespace cxl
