@@ -1,6 +1,5 @@
 // POSIX hosts: signals, unnamed files (O_TMPFILE) named by linking them.
 #include <fcntl.h>
-#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +33,13 @@ mode_t creationMask = 022;
 sigset_t startMask;
 int holdDepth = 0;
 
-extern "C" void onInterruption(int signal) {
+// Safe inside a signal handler.
+void unlinkRunFiles() {
     for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
+}
+
+extern "C" void onInterruption(int signal) {
+    unlinkRunFiles();
     // Ends the process as the signal itself would: the handler was reset.
     ::raise(signal);
 }
@@ -90,11 +94,6 @@ Publication copyInPlace(const std::string& source, const std::string& pagePath) 
 }  // namespace
 
 void prepareProcess() {
-    // Mini-XML frees its tree as millions of small blocks. With glibc's fast
-    // bins the first larger allocation afterwards merges all of them at once,
-    // which costs as much as a sixth of a large run; without fast bins each
-    // free merges as it goes, at no extra cost overall.
-    ::mallopt(M_MXFAST, 0);
     creationMask = ::umask(0);
     ::umask(creationMask);
     ::signal(SIGPIPE, SIG_IGN);
@@ -136,7 +135,7 @@ void addRunFile(const std::string& path) {
 
 void removeRunFiles() {
     const HeldSignals held;
-    for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
+    unlinkRunFiles();
     runFileCount = 0;
 }
 
