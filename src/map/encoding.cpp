@@ -50,49 +50,40 @@ namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
-// Bytes that are whole XML characters on their own in UTF-8.
-constexpr std::array<bool, 256> kPlainAscii = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0x20; c < 0x80; ++c) table[static_cast<std::size_t>(c)] = true;
-    table['\t'] = table['\n'] = table['\r'] = true;
-    return table;
-}();
-
-// UTF-8 checked byte by byte, so that a sequence may span two reads.
+// UTF-8 checked piece by piece, a character at a time: one cut by the end
+// of a piece is kept and finished with the next piece.
 class Utf8Checker {
 public:
     bool feed(const std::uint8_t* bytes, std::size_t size) {
-        for (std::size_t i = 0; i < size; ++i) {
-            if (pending_ == 0 && kPlainAscii[bytes[i]]) continue;
-            if (!feed(bytes[i])) return false;
+        std::string_view rest(reinterpret_cast<const char*>(bytes), size);
+        while (!cut_.empty() && !rest.empty()) {
+            cut_.push_back(rest.front());
+            rest.remove_prefix(1);
+            const Utf8Char c = decodeUtf8(cut_);
+            if (c.length != 0 && !isXmlChar(c.code)) return false;
+            if (c.length != 0) cut_.clear();
+            if (cut_.size() == 4) return false;  // no character is longer
+        }
+        while (!rest.empty()) {
+            if (kPlainAscii[static_cast<std::uint8_t>(rest.front())]) {
+                rest.remove_prefix(1);
+                continue;
+            }
+            const Utf8Char c = decodeUtf8(rest);
+            if (c.length == 0) {
+                if (rest.size() >= 4) return false;
+                cut_ = rest;  // maybe cut by the end of the piece
+                return true;
+            }
+            if (!isXmlChar(c.code)) return false;
+            rest.remove_prefix(c.length);
         }
         return true;
     }
-    [[nodiscard]] bool complete() const { return pending_ == 0; }
+    [[nodiscard]] bool complete() const { return cut_.empty(); }
 
 private:
-    bool feed(std::uint8_t byte) {
-        if (pending_ == 0) {
-            if (byte < 0x80) return false;  // a control character
-            if (byte >= 0xC2 && byte <= 0xDF) return start(byte & 0x1Fu, 1, 0x80);
-            if (byte >= 0xE0 && byte <= 0xEF) return start(byte & 0x0Fu, 2, 0x800);
-            if (byte >= 0xF0 && byte <= 0xF4) return start(byte & 0x07u, 3, 0x10000);
-            return false;
-        }
-        if ((byte & 0xC0) != 0x80) return false;
-        code_ = (code_ << 6) | (byte & 0x3Fu);
-        if (--pending_ > 0) return true;
-        return code_ >= minimum_ && isXmlChar(code_);  // no overlong forms
-    }
-    bool start(std::uint32_t bits, int pending, std::uint32_t minimum) {
-        code_ = bits;
-        pending_ = pending;
-        minimum_ = minimum;
-        return true;
-    }
-    std::uint32_t code_ = 0;
-    std::uint32_t minimum_ = 0;
-    int pending_ = 0;
+    std::string cut_;
 };
 
 void appendUtf8(std::string& out, std::uint32_t code) {

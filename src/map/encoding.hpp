@@ -6,6 +6,7 @@
 // some characters beyond the first 65,536.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,15 @@ ReadStatus checkUtf8InPlace(std::FILE* file);
 // arrives (the first bad byte ends the reading), into UTF-8 text without
 // byte-order mark. For pipes and UTF-16 files.
 ReadStatus readAsUtf8(std::FILE* file, std::string& text);
+
+// Bytes that are whole XML characters on their own in UTF-8: printable
+// ASCII, tab, line feed and carriage return.
+inline constexpr std::array<bool, 256> kPlainAscii = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0x20; c < 0x80; ++c) table[static_cast<std::size_t>(c)] = true;
+    table['\t'] = table['\n'] = table['\r'] = true;
+    return table;
+}();
 
 // A character that XML 1.0 allows: tab, line feed, carriage return,
 // U+0020-U+D7FF, U+E000-U+FFFD, U+10000-U+10FFFF.

@@ -21,12 +21,10 @@ void put(std::ostream& out, std::string_view bytes) {
     if (out.rdbuf()->sputn(bytes.data(), count) != count) out.setstate(std::ios::badbit);
 }
 
-// Bytes that text can copy as they are: printable ASCII but the four markup
-// characters, tab, line feed and carriage return.
+// Bytes that text can copy as they are: those that are XML characters on
+// their own but the four markup characters.
 constexpr std::array<bool, 256> kPlainInText = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0x20; c < 0x80; ++c) table[static_cast<std::size_t>(c)] = true;
-    table['\t'] = table['\n'] = table['\r'] = true;
+    std::array<bool, 256> table = kPlainAscii;
     table['&'] = table['<'] = table['>'] = table['"'] = false;
     return table;
 }();
