@@ -19,9 +19,7 @@ using namespace cxltest;
 
 namespace {
 
-using Vars = Texts;
-
-std::vector<std::string> words(const std::string& raw, const Vars& vars) {
+std::vector<std::string> words(const std::string& raw, const Texts& vars) {
     std::vector<std::string> list;
     std::istringstream in(raw);
     for (std::string word; in >> word;) list.push_back(decode(word, vars));
@@ -29,7 +27,7 @@ std::vector<std::string> words(const std::string& raw, const Vars& vars) {
 }
 
 // Word n of a line, decoded alone: what follows may be any value.
-std::string word(const std::string& raw, std::size_t n, const Vars& vars) {
+std::string word(const std::string& raw, std::size_t n, const Texts& vars) {
     std::istringstream in(raw);
     std::string found;
     for (std::size_t k = 0; k <= n; ++k) in >> found;
@@ -37,14 +35,9 @@ std::string word(const std::string& raw, std::size_t n, const Vars& vars) {
 }
 
 std::vector<Case> runCases() {
-    Vars shared{{"pause", kPause}, {"program", programName()}};
-    std::istringstream texts(readFile(sourceDir() / "tests/data/runs/texts"));
-    for (std::string line; std::getline(texts, line);) {
-        const Line let = splitLine(line);
-        if (let.first == "let") shared[splitLine(let.second).first] = decode(splitLine(let.second).second, shared);
-    }
+    std::vector<Case> cases =
+        readCases(sourceDir() / "tests/data/runs", {{"pause", kPause}, {"program", programName()}});
     // A case for the other host is not one of this run's.
-    std::vector<Case> cases = readCases(sourceDir() / "tests/data/runs", shared);
     std::erase_if(cases, [](const Case& c) {
         return std::any_of(c.lines.begin(), c.lines.end(), [](const Line& line) {
             return line.first == "host" && (splitLine(line.second).first == "windows") != programEndsLinesWithCrLf();
@@ -66,16 +59,6 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
     return entries;
 }
 
-std::vector<std::string> listing(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        const bool folder = entry.is_directory() && !entry.is_symlink();
-        names.push_back(fs::relative(entry.path(), dir).generic_string() + (folder ? "/" : ""));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 const std::map<std::string, int> kSignals = {
     {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGQUIT", SIGQUIT}, {"SIGKILL", SIGKILL}};
 
@@ -86,7 +69,7 @@ class Runs : public testing::TestWithParam<Case> {};
 // make happen: the run proves nothing then.
 void runCase(const Case& c, bool& late) {
     TempDir dir;
-    Vars vars = c.texts;
+    Texts vars = c.texts;
     vars["dir"] = dir.path().string();
     vars["windir"] = "Z:" + dir.path().string();
     std::replace(vars["windir"].begin(), vars["windir"].end(), '/', '\\');

@@ -21,18 +21,7 @@ namespace fs = std::filesystem;
 using cxltest::readFile;
 using cxltest::TempDir;
 
-namespace {
-
 using cxltest::kPause;
-
-std::vector<std::string> entries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace
 
 // A stream that takes `room` bytes and counts what is tried after that.
 class FailingBuffer : public std::streambuf {
@@ -95,7 +84,7 @@ TEST(Publication, NameTakenMeanwhileIsNeverReplaced) {
         TempDir dir;
         EXPECT_EXIT(publishWhileTaken(dir.path(), taken), testing::ExitedWithCode(1),
                     "^Ya existe el fichero \"" + taken + "\"\n" + kPause + "$");
-        EXPECT_EQ(entries(dir.path()), std::vector<std::string>{taken});
+        EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{taken});
         EXPECT_EQ(readFile(dir / taken), "someone else's");
     }
 }
@@ -117,14 +106,14 @@ TEST(Publication, HiddenNameWhereFilesCannotBeUnnamed) {
     TempDir dir;
     const std::string page = (dir / "T_Desc.html").string();
     EXPECT_EXIT(interruptNamedDraft(page), testing::KilledBySignal(SIGTERM), "");
-    EXPECT_TRUE(entries(dir.path()).empty());
+    EXPECT_TRUE(cxltest::listing(dir.path()).empty());
 
     cxl::host::PageDraft draft;
     ASSERT_TRUE(cxl::host::createDraft(page, draft, false));
     ASSERT_TRUE(cxl::host::writeAll(draft.fd, "page", 4));
     ASSERT_TRUE(cxl::host::finishDraft(draft));
     EXPECT_EQ(cxl::host::publishDraft(draft, page), cxl::host::Publication::Named);
-    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"T_Desc.html"});
+    EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{"T_Desc.html"});
     EXPECT_EQ(readFile(page), "page");
     cxl::host::keepRunFiles();
 
@@ -133,6 +122,6 @@ TEST(Publication, HiddenNameWhereFilesCannotBeUnnamed) {
     ASSERT_TRUE(cxl::host::finishDraft(second));
     EXPECT_EQ(cxl::host::publishDraft(second, page), cxl::host::Publication::Exists);
     cxl::host::discardDraft(second);
-    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"T_Desc.html"});
+    EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{"T_Desc.html"});
     EXPECT_EQ(readFile(page), "page");
 }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "map/encoding.hpp"
 #include "pages/outline.hpp"
 
 namespace cxltest {
@@ -58,17 +59,15 @@ bool inCi() {
 
 std::string utf16WithMark(const std::string& utf8, bool bigEndian) {
     std::u16string units;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length; ++k) point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += static_cast<std::size_t>(length);
-        if (point < 0x10000) {
-            units += static_cast<char16_t>(point);
+    for (std::string_view rest = utf8; !rest.empty();) {
+        const cxl::Utf8Char c = cxl::decodeUtf8(rest);
+        if (c.length == 0) throw std::runtime_error("not UTF-8: " + utf8);
+        rest.remove_prefix(c.length);
+        if (c.code < 0x10000) {
+            units += static_cast<char16_t>(c.code);
         } else {
-            units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
-            units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+            units += static_cast<char16_t>(0xD800 + ((c.code - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF));
         }
     }
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
@@ -86,33 +85,53 @@ Line splitLine(const std::string& line) {
     return {line.substr(0, space), line.substr(space + 1)};
 }
 
-std::vector<Case> readCases(const fs::path& folder, const Texts& shared) {
+namespace {
+
+// The cases of one file; its "let" lines before the first case add to `texts`.
+void readCasesOf(const fs::path& file, Texts& texts, std::vector<Case>& cases) {
+    bool inCase = false;
+    std::istringstream in(readFile(file));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("== ", 0) == 0) {
+            std::string name = file.stem().string() + "_" + line.substr(3);
+            for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+            cases.push_back({name, texts, {}});
+            inCase = true;
+        } else if (inCase) {
+            cases.back().lines.push_back(splitLine(line));
+        } else if (line.rfind("let ", 0) == 0) {
+            const Line let = splitLine(line.substr(4));
+            texts[let.first] = decode(let.second, texts);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<Case> readCases(const fs::path& folder, Texts shared) {
+    std::vector<Case> cases;
+    if (fs::exists(folder / "texts")) readCasesOf(folder / "texts", shared, cases);
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.path().extension() == ".txt") files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
-    std::vector<Case> cases;
     for (const fs::path& file : files) {
         Texts texts = shared;
-        bool inCase = false;
-        std::istringstream in(readFile(file));
-        for (std::string line; std::getline(in, line);) {
-            if (line.empty() || line[0] == '#') continue;
-            if (line.rfind("== ", 0) == 0) {
-                std::string name = file.stem().string() + "_" + line.substr(3);
-                for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                cases.push_back({name, texts, {}});
-                inCase = true;
-            } else if (inCase) {
-                cases.back().lines.push_back(splitLine(line));
-            } else if (line.rfind("let ", 0) == 0) {
-                const Line let = splitLine(line.substr(4));
-                texts[let.first] = decode(let.second, texts);
-            }
-        }
+        readCasesOf(file, texts, cases);
     }
     return cases;
+}
+
+std::vector<std::string> listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const bool folder = entry.is_directory() && !entry.is_symlink();
+        names.push_back(fs::relative(entry.path(), dir).generic_string() + (folder ? "/" : ""));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 namespace {

@@ -32,6 +32,8 @@ private:
 };
 
 std::string readFile(const fs::path& path);
+// Every entry below `dir`, sorted, folders with a final "/".
+std::vector<std::string> listing(const fs::path& dir);
 void writeFile(const fs::path& path, const std::string& bytes);
 
 
@@ -45,7 +47,7 @@ bool inCi();
 std::string utf16WithMark(const std::string& utf8, bool bigEndian);
 
 // Cases kept as data (tests/data/README.md): every case of the .txt files
-// of a folder, with the file's texts.
+// of a folder, with the texts of its file "texts" and of its own file.
 using Texts = std::map<std::string, std::string>;
 using Line = std::pair<std::string, std::string>;
 struct Case {
@@ -54,7 +56,7 @@ struct Case {
     std::vector<Line> lines;
 };
 inline void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
-std::vector<Case> readCases(const fs::path& folder, const Texts& shared = {});
+std::vector<Case> readCases(const fs::path& folder, Texts shared = {});
 Line splitLine(const std::string& line);
 
 // The bytes a value stands for, its escapes and texts replaced.
