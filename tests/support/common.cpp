@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "map/encoding.hpp"
-#include "pages/outline.hpp"
 
 namespace cxltest {
 
@@ -188,31 +187,6 @@ std::string decode(std::string_view raw, const Texts& texts) {
         }
     }
     return out;
-}
-
-cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,
-                      int y, int width) {
-    return cxl::appendNode(map, cxl::NodeKind::Concept, id, label, x, y, width);
-}
-
-cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label, int x,
-                     int y, int width) {
-    return cxl::appendNode(map, cxl::NodeKind::LinkingPhrase, id, label, x, y, width);
-}
-
-void link(cxl::ConceptMap& map, const std::string& from, const std::string& to) {
-    cxl::MapNode* source = cxl::findNode(map, from);
-    cxl::MapNode* target = cxl::findNode(map, to);
-    if (source == nullptr || target == nullptr) throw std::runtime_error("no node " + from + "/" + to);
-    cxl::addLink(*source, *target);
-}
-
-
-std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed) {
-    std::ostringstream out;
-    const cxl::OutlineResult result = cxl::writeOutline(out, map);
-    if (italicsUsed != nullptr) *italicsUsed = result.italicsUsed;
-    return out.str();
 }
 
 }  // namespace cxltest

@@ -1,5 +1,5 @@
 // Helpers for every host the tests run on: temporary folders and files,
-// maps built by hand, pages written to strings.
+// the source tree, and cases kept as data.
 #pragma once
 
 #include <filesystem>
@@ -8,8 +8,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include "map/concept_map.hpp"
 
 namespace cxltest {
 
@@ -61,15 +59,5 @@ Line splitLine(const std::string& line);
 
 // The bytes a value stands for, its escapes and texts replaced.
 std::string decode(std::string_view raw, const Texts& texts = {});
-
-// Builds a map by hand, as the loader would.
-cxl::MapNode& addConcept(cxl::ConceptMap& map, const std::string& id, const std::string& label,
-                      int x = 0, int y = 0, int width = 0);
-cxl::MapNode& addPhrase(cxl::ConceptMap& map, const std::string& id, const std::string& label,
-                     int x = 0, int y = 0, int width = 0);
-void link(cxl::ConceptMap& map, const std::string& from, const std::string& to);
-
-// The outline of a map, as a string.
-std::string outlineOf(const cxl::ConceptMap& map, bool* italicsUsed = nullptr);
 
 }  // namespace cxltest
