@@ -81,7 +81,6 @@ void runCase(const Case& c, bool& late) {
     std::vector<std::pair<std::string, std::string>> signals;  // kind, then the signal and the text
     std::vector<Line> checks;
     std::jthread feeder;  // joined however the case ends
-    fs::path fedPipe;
     std::size_t fed = 0;
     for (const Line& line : c.lines) {
         const std::string& key = line.first;  // named, not bound: lambdas below use them
@@ -111,10 +110,16 @@ void runCase(const Case& c, bool& late) {
         } else if (key == "fifo" || key == "feed") {
             ASSERT_EQ(::mkfifo(at(0).c_str(), 0600), 0);
             if (key == "feed") {
-                fedPipe = at(0);
-                feeder = std::jthread([path = at(0), count = std::stol(word(raw, 1, vars)), bytes = rest(2), &fed] {
-                    const int fd = ::open(path.c_str(), O_WRONLY);
-                    for (long n = 0; n < count && fd >= 0; ++n) {
+                feeder = std::jthread([path = at(0), count = std::stol(word(raw, 1, vars)), bytes = rest(2),
+                                       &fed](std::stop_token stop) {
+                    // Waits for the program to open the pipe, unless the run ends first.
+                    int fd = -1;
+                    while ((fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && !stop.stop_requested()) {
+                        ::usleep(1000);
+                    }
+                    if (fd < 0) return;
+                    ::fcntl(fd, F_SETFL, 0);  // then blocking writes, each failing once the program has gone
+                    for (long n = 0; n < count; ++n) {
                         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
                         if (written <= 0) break;
                         fed += static_cast<std::size_t>(written);
@@ -167,10 +172,8 @@ void runCase(const Case& c, bool& late) {
            result.out.find("Salida generada.") != std::string::npos;
     if (late) return;
     if (feeder.joinable()) {
-        // A program that never opened the pipe leaves the writer waiting.
-        const int unblock = ::open(fedPipe.c_str(), O_RDONLY | O_NONBLOCK);
+        feeder.request_stop();
         feeder.join();
-        ::close(unblock);
     }
     ::chmod(dir.path().c_str(), 0755);
     for (const std::string& path : unreadable) ::chmod(path.c_str(), 0600);
