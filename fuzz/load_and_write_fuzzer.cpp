@@ -10,9 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "map/encoding.hpp"
 #include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
+#include "pages/markup.hpp"
 
 namespace {
 
@@ -57,15 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unitName = bytes.substr(0, end);
         unitName.resize(std::min(unitName.size(), unitName.find('\0')));  // as the console reads it
     }
-    std::FILE* file = std::tmpfile();
-    if (file == nullptr) return 0;
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) {
-        std::fclose(file);
-        return 0;
-    }
-    std::rewind(file);
+    cxl::DocumentDecoder decoder;
+    if (!decoder.feed(bytes) || !decoder.finish()) return 0;
     cxl::ConceptMap map;
-    if (cxl::loadMap(file, map) != cxl::LoadStatus::Loaded) return 0;  // the loader closed the file
+    std::ostringstream parserMessages;
+    if (cxl::loadMap({-1, std::move(decoder.text())}, map, parserMessages) != cxl::LoadStatus::Loaded) return 0;
 
     const cxl::UnitName unit = cxl::unitNameFor(unitName, "/");
     std::ostringstream graphic;
@@ -75,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cxl::writeDescriptionPage(description, unit, map);
     const std::string page = description.str();
     requireWellFormed(page);
-    for (const cxl::NodeList* nodes : {&map.concepts, &map.phrases}) {
+    for (const cxl::NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         for (const cxl::MapNode& node : *nodes) {
             if (page.find(asText(node.label)) == std::string::npos) std::abort();
         }

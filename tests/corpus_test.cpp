@@ -76,23 +76,23 @@ TEST(Corpus, EveryRealMapIsToldWholeOnValidPages) {
         EXPECT_EQ(xhtmlErrors(dir / "SIGXX_Desc.html"), "");
 
         ConceptMap map;
-        ASSERT_EQ(loadMap(std::fopen(path.c_str(), "r"), map), LoadStatus::Loaded);
+        ASSERT_EQ(loadBytes(readFile(path), map), LoadStatus::Loaded);
         const std::string& page = converted.description;
         // Every node is told: a concept in bold at least once, and once only
         // when it has links and its label is its own; a phrase before a
         // concept or alone.
         std::map<std::string_view, int> holders;
-        for (const NodeList* list : {&map.concepts, &map.phrases}) {
+        for (const NodeList* list : {&map.conceptList, &map.phraseList}) {
             for (const MapNode& node : *list) ++holders[node.label];
         }
-        for (const MapNode& node : map.concepts) {
+        for (const MapNode& node : map.conceptList) {
             const std::size_t bold = occurrences(page, node.label, "<strong>", "</strong>\n");
             EXPECT_GE(bold, 1U) << node.label;
-            if (node.childCount > 0 && holders[node.label] == 1) {
+            if (node.childCount() > 0 && holders[node.label] == 1) {
                 EXPECT_EQ(bold, 1U) << node.label;
             }
         }
-        for (const MapNode& node : map.phrases) {
+        for (const MapNode& node : map.phraseList) {
             EXPECT_GE(occurrences(page, node.label, "<li>", "") + occurrences(page, node.label, " ", " ") +
                           occurrences(page, node.label, " ", "\n"),
                       1U)

@@ -104,7 +104,7 @@ void compareRandomMap(std::mt19937& random, int nodeCount, int linkCount, int sp
         for (int child : plain[i].children) expected.push_back(fastNodes[static_cast<std::size_t>(child)]);
         std::vector<MapNode*> actual(fastNodes[i]->children.begin(), fastNodes[i]->children.end());
         ASSERT_EQ(actual, expected) << "children of node " << i;
-        ASSERT_EQ(static_cast<std::size_t>(fastNodes[i]->childCount), expected.size());
+        ASSERT_EQ(static_cast<std::size_t>(fastNodes[i]->childCount()), expected.size());
         ASSERT_EQ(fastNodes[i]->isTarget, plain[i].isTarget);
     }
 }

@@ -89,5 +89,5 @@ TEST(OutlineDepth, MillionPhraseChainNeedsNoCallStack) {
     EXPECT_EQ(outline.size(), 2000000U + 136U);  // the chain and the fixed lines
     EXPECT_NE(outline.find("p p <strong>E</strong>\n"), std::string::npos);
     releaseMap(map);  // nor does releasing it
-    EXPECT_TRUE(map.concepts.empty() && map.phrases.empty() && map.roots.empty());
+    EXPECT_TRUE(map.conceptList.empty() && map.phraseList.empty() && map.rootList.empty());
 }

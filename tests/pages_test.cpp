@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pages/markup.hpp"
+#include "pages/page_names.hpp"
 #include "support/common.hpp"
 
 using namespace cxl;

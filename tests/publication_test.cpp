@@ -3,15 +3,13 @@
 // files. Interruptions and full disks of whole runs are in tests/data/runs.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <sstream>
 #include <string>
 
 #include "driver/output_files.hpp"
 #include "driver/platform.hpp"
+#include "driver/run_files.hpp"
 #include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
@@ -20,8 +18,6 @@
 namespace fs = std::filesystem;
 using cxltest::readFile;
 using cxltest::TempDir;
-
-using cxltest::kPause;
 
 // A stream that takes `room` bytes and counts what is tried after that.
 class FailingBuffer : public std::streambuf {
@@ -52,8 +48,7 @@ private:
 
 TEST(FullDisk, NothingIsWrittenAfterTheFirstFailure) {
     cxl::ConceptMap map;
-    const auto example = cxltest::sourceDir() / "examples/mapa.cxl";
-    ASSERT_EQ(cxl::loadMap(std::fopen(example.string().c_str(), "rb"), map), cxl::LoadStatus::Loaded);
+    ASSERT_EQ(cxltest::loadBytes(readFile(cxltest::sourceDir() / "examples/mapa.cxl"), map), cxl::LoadStatus::Loaded);
     for (const std::size_t room : {0UL, 10UL, 700UL, 900UL, 1100UL}) {
         FailingBuffer buffer(room);
         std::ostream out(&buffer);
@@ -63,27 +58,22 @@ TEST(FullDisk, NothingIsWrittenAfterTheFirstFailure) {
     }
 }
 
-// The run's output steps, with another program taking a page's name after
-// the existence tests.
-void publishWhileTaken(const fs::path& dir, const std::string& taken) {
-    if (::chdir(dir.c_str()) != 0) std::abort();
-    std::istringstream in;
-    std::ostringstream out;
-    cxl::Console console{in, out, std::cerr};
-    cxl::StopRoutine stop(console);
-    cxl::OutputFiles files = cxl::openOutputFiles("SIGXX", console, stop);
-    cxl::writeGraphicPage(files.graphicPage->stream(), cxl::unitNameFor("SIGXX", "/"));
-    cxltest::writeFile(taken, "someone else's");
-    cxl::publishOutputFiles(files, stop);
-    std::exit(0);
-}
-
-// The run stops, the other file is kept and the page already named removed.
+// Another program takes a page's name after the existence tests: the run
+// fails, and once the stop has removed this run's files the other file is
+// all there is, as it was.
 TEST(Publication, NameTakenMeanwhileIsNeverReplaced) {
     for (const std::string taken : {"SIGXX_MapaConceptual.html", "SIGXX_Desc.html"}) {
         TempDir dir;
-        EXPECT_EXIT(publishWhileTaken(dir.path(), taken), testing::ExitedWithCode(1),
-                    "^Ya existe el fichero \"" + taken + "\"\n" + kPause + "$");
+        std::ostringstream listing;
+        auto files = cxl::openOutputFiles((dir / "SIGXX").string(), listing);
+        ASSERT_FALSE(files.failed());
+        cxl::writeGraphicPage(files.value().graphicPage->stream(), cxl::unitNameFor("SIGXX", "/"));
+        cxltest::writeFile(dir / taken, "someone else's");
+        const cxl::Status published = cxl::publishOutputFiles(files.value());
+        ASSERT_TRUE(published.has_value());
+        EXPECT_EQ(published->problem, cxl::Problem::PageExists);
+        EXPECT_EQ(published->name, (dir / taken).string());
+        cxl::removeRunFiles();
         EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{taken});
         EXPECT_EQ(readFile(dir / taken), "someone else's");
     }
@@ -91,31 +81,24 @@ TEST(Publication, NameTakenMeanwhileIsNeverReplaced) {
 
 // Where a file system has no unnamed files, a page is written under a hidden
 // name that fits wherever the page's name fits, and that name is this run's
-// to remove on an interruption.
-void interruptNamedDraft(const std::string& page) {
-    cxl::host::prepareProcess();
-    cxl::host::PageDraft draft;
-    if (!cxl::host::createDraft(page, draft, false)) std::exit(2);
-    const std::string hidden = draft.tempPath;
-    if (hidden.empty() || hidden.size() > page.size() || !fs::exists(hidden)) std::exit(3);
-    ::raise(SIGTERM);
-    std::exit(0);
-}
-
+// to remove.
 TEST(Publication, HiddenNameWhereFilesCannotBeUnnamed) {
     TempDir dir;
     const std::string page = (dir / "T_Desc.html").string();
-    EXPECT_EXIT(interruptNamedDraft(page), testing::KilledBySignal(SIGTERM), "");
+    cxl::host::PageDraft draft;
+    ASSERT_TRUE(cxl::host::createDraft(page, draft, false));
+    EXPECT_LT(draft.tempPath.size(), page.size());
+    EXPECT_TRUE(fs::exists(draft.tempPath));
+    cxl::removeRunFiles();
     EXPECT_TRUE(cxltest::listing(dir.path()).empty());
 
-    cxl::host::PageDraft draft;
     ASSERT_TRUE(cxl::host::createDraft(page, draft, false));
     ASSERT_TRUE(cxl::host::writeAll(draft.fd, "page", 4));
     ASSERT_TRUE(cxl::host::finishDraft(draft));
     EXPECT_EQ(cxl::host::publishDraft(draft, page), cxl::host::Publication::Named);
     EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{"T_Desc.html"});
     EXPECT_EQ(readFile(page), "page");
-    cxl::host::keepRunFiles();
+    cxl::keepRunFiles();
 
     cxl::host::PageDraft second;
     ASSERT_TRUE(cxl::host::createDraft(page, second, false));

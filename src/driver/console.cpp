@@ -1,10 +1,8 @@
 #include "driver/console.hpp"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
-#include "driver/platform.hpp"
+#include "driver/line_ends.hpp"
 
 namespace cxl {
 
@@ -29,35 +27,12 @@ bool isHelpWord(std::string_view rest) {
 // a C string would: no file name, message or page may hold one.
 std::string readAnswer(Console& console, std::string_view prompt, std::string_view fallback) {
     console.out << prompt << std::flush;
-    std::string line;
-    std::getline(console.in, line);
+    std::string line = readLine(console.in);
     line.resize(std::min(line.size(), line.find('\0')));
-    if (host::kCrLfLineEnds && !line.empty() && line.back() == '\r') line.pop_back();
     return line.empty() ? std::string(fallback) : line;
 }
 
 }  // namespace
-
-std::string messageWith(std::string_view format, std::string_view value) {
-    std::string message;
-    const std::size_t mark = format.find("%s");
-    if (mark == std::string_view::npos) return std::string(format);
-    message.append(format.substr(0, mark)).append(value).append(format.substr(mark + 2));
-    return message;
-}
-
-void stopWithPause(Console& console) {
-    console.err << kPauseText << std::flush;
-    console.in.get();
-    std::exit(1);
-}
-
-void StopRoutine::stop(std::string_view message) {
-    host::removeRunFiles();
-    host::releaseAllSignals();  // the pause must yield to Ctrl+C
-    console_.err << message << std::flush;
-    stopWithPause(console_);
-}
 
 void handleOptions(int argc, const char* const* argv, std::ostream& err) {
     const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";
@@ -74,18 +49,14 @@ void handleOptions(int argc, const char* const* argv, std::ostream& err) {
     err << std::flush;
 }
 
-Inputs askForInputs(Console& console, StopRoutine& stop) {
-    Inputs inputs;
-    inputs.cxlPath = readAnswer(
-        console, "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ",
-        kDefaultCxlPath);
-    inputs.cxlFile = host::openCxlFile(inputs.cxlPath);
-    if (inputs.cxlFile == nullptr) {
-        stop.stop(messageWith("No se encuentra el fichero \"%s\"\n", inputs.cxlPath));
-    }
-    inputs.unitName = readAnswer(
-        console, "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ", kDefaultUnitName);
-    return inputs;
+Outcome<Inputs> askForInputs(Console& console) {
+    std::string cxlPath = readAnswer(
+        console, "Introduce el nombre del fichero CXL del mapa conceptual (mc.cxl por defecto): ", kDefaultCxlPath);
+    CxlFile cxlFile = CxlFile::open(cxlPath);
+    if (!cxlFile.isOpen()) return Failure{Problem::CxlNotFound, cxlPath};
+    std::string unitName =
+        readAnswer(console, "Introduce el nombre de la Unidad de Trabajo (SIGXX por defecto): ", kDefaultUnitName);
+    return Inputs{std::move(cxlPath), std::move(cxlFile), std::move(unitName)};
 }
 
 }  // namespace cxl

@@ -1,34 +1,27 @@
 #include "driver/output_files.hpp"
 
+#include "driver/run_files.hpp"
+#include "pages/page_names.hpp"
+
 namespace cxl {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-void refuseExisting(const std::string& path, StopRoutine& stop) {
-    if (host::existsForReading(path)) stop.stop(messageWith("Ya existe el fichero \"%s\"\n", path));
-}
-
-std::unique_ptr<PageFile> beginPage(const std::string& path, StopRoutine& stop) {
+Outcome<std::unique_ptr<PageFile>> beginPage(const std::string& path) {
     host::PageDraft draft;
-    if (!host::createDraft(path, draft)) stop.stop(messageWith("No se puede crear el fichero \"%s\"\n", path));
+    if (!host::createDraft(path, draft)) return Failure{Problem::PageNotCreated, path};
     return std::make_unique<PageFile>(path, std::move(draft));
 }
 
-[[noreturn]] void failWrite(const std::string& path, StopRoutine& stop) {
-    stop.stop(messageWith("No se puede escribir el fichero \"%s\"\n", path));
-}
-
-void publish(PageFile& page, StopRoutine& stop) {
+Status publish(PageFile& page) {
     switch (host::publishDraft(page.draft(), page.path())) {
-        case host::Publication::Named:
-            return;
-        case host::Publication::Exists:
-            stop.stop(messageWith("Ya existe el fichero \"%s\"\n", page.path()));
-        case host::Publication::CannotCreate:
-            stop.stop(messageWith("No se puede crear el fichero \"%s\"\n", page.path()));
+        case host::Publication::Named: return std::nullopt;
+        case host::Publication::Exists: return Failure{Problem::PageExists, page.path()};
+        case host::Publication::CannotCreate: break;
     }
+    return Failure{Problem::PageNotCreated, page.path()};
 }
 
 }  // namespace
@@ -54,41 +47,50 @@ CheckedFileBuffer::int_type CheckedFileBuffer::overflow(int_type c) {
 
 int CheckedFileBuffer::sync() { return drain() ? 0 : -1; }
 
-bool PageFile::finish() {
+Status PageFile::checkWritten() {
     stream_.flush();
-    return !failed() && host::finishDraft(draft_);
+    if (buffer_.failed() || stream_.fail()) return Failure{Problem::PageNotWritten, path_};
+    return std::nullopt;
 }
 
-OutputFiles openOutputFiles(const std::string& unitName, Console& console, StopRoutine& stop) {
+Status PageFile::finish() {
+    if (Status written = checkWritten()) return written;
+    if (!host::finishDraft(draft_)) return Failure{Problem::PageNotWritten, path_};
+    return std::nullopt;
+}
+
+Outcome<OutputFiles> openOutputFiles(const std::string& unitName, std::ostream& out) {
+    const std::string graphicPath = unitFileName(unitName, UnitFile::GraphicPage);
+    const std::string descriptionPath = unitFileName(unitName, UnitFile::DescriptionPage);
+    for (const std::string* path : {&graphicPath, &descriptionPath}) {
+        if (host::existsForReading(*path)) return Failure{Problem::PageExists, *path};
+    }
     OutputFiles files;
-    files.graphicPath = unitName + "_MapaConceptual.html";
-    files.descriptionPath = unitName + "_Desc.html";
-    refuseExisting(files.graphicPath, stop);
-    refuseExisting(files.descriptionPath, stop);
-    files.graphicPage = beginPage(files.graphicPath, stop);
-    files.descriptionPage = beginPage(files.descriptionPath, stop);
-    console.out << "La salidas se guardaran en los ficheros:\n"
-                << "   \"" << files.graphicPath << "\"\n"
-                << "   \"" << files.descriptionPath << "\"\n"
-                << std::flush;
+    for (auto [path, page] : {std::pair{&graphicPath, &files.graphicPage}, {&descriptionPath, &files.descriptionPage}}) {
+        Outcome<std::unique_ptr<PageFile>> begun = beginPage(*path);
+        if (begun.failed()) return begun.failure();
+        *page = std::move(begun.value());
+    }
+    out << "La salidas se guardaran en los ficheros:\n"
+        << "   \"" << graphicPath << "\"\n"
+        << "   \"" << descriptionPath << "\"\n"
+        << std::flush;
     return files;
 }
 
-void checkWritten(PageFile& page, StopRoutine& stop) {
-    page.stream().flush();
-    if (page.failed()) failWrite(page.path(), stop);
-}
-
-void publishOutputFiles(OutputFiles& files, StopRoutine& stop) {
-    if (!files.graphicPage->finish()) failWrite(files.graphicPath, stop);
-    if (!files.descriptionPage->finish()) failWrite(files.descriptionPath, stop);
+Status publishOutputFiles(OutputFiles& files) {
+    for (PageFile* page : {files.graphicPage.get(), files.descriptionPage.get()}) {
+        if (Status finished = page->finish()) return finished;
+    }
     {
         // Both pages get their names, or neither keeps one.
-        const host::HeldSignals held;
-        publish(*files.graphicPage, stop);
-        publish(*files.descriptionPage, stop);
+        const HeldSignals held;
+        for (PageFile* page : {files.graphicPage.get(), files.descriptionPage.get()}) {
+            if (Status named = publish(*page)) return named;
+        }
     }
-    host::syncFolderOf(files.graphicPath);  // both pages lie in one folder
+    host::syncFolderOf(files.graphicPage->path());  // both pages lie in one folder
+    return std::nullopt;
 }
 
 }  // namespace cxl

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "driver/failure.hpp"
 #include "driver/platform.hpp"
 
 namespace cxl {
@@ -45,10 +45,10 @@ public:
 
     [[nodiscard]] const std::string& path() const { return path_; }
     std::ostream& stream() { return stream_; }
-    [[nodiscard]] bool failed() const { return buffer_.failed() || stream_.fail(); }
-    // Flushes the buffer and the file to the disk and closes it for writing;
-    // false when any write, the flush or the close failed.
-    bool finish();
+    // Flushes what was written; a failure names the page.
+    Status checkWritten();
+    // Flushes the buffer and the file to the disk and closes it for writing.
+    Status finish();
     host::PageDraft& draft() { return draft_; }
 
 private:
@@ -59,22 +59,17 @@ private:
 };
 
 struct OutputFiles {
-    std::string graphicPath;
-    std::string descriptionPath;
     std::unique_ptr<PageFile> graphicPage;
     std::unique_ptr<PageFile> descriptionPage;
 };
 
-// Forms both names, stops when either page exists or cannot be created,
-// begins both aside in their folder and lists their names.
-OutputFiles openOutputFiles(const std::string& unitName, Console& console, StopRoutine& stop);
-
-// Flushes `page`; stops, with both pages removed, when any write failed.
-void checkWritten(PageFile& page, StopRoutine& stop);
+// Forms both names, fails when either page exists or cannot be created,
+// begins both aside in their folder and lists their names on `out`.
+Outcome<OutputFiles> openOutputFiles(const std::string& unitName, std::ostream& out);
 
 // Finishes the graphic page, then the description page, and only then names
-// both, never replacing a file; stops, with this run's files removed, when
-// either cannot be finished or named.
-void publishOutputFiles(OutputFiles& files, StopRoutine& stop);
+// both, never replacing a file. A failure leaves the pages already named to
+// the stop, as files of this run.
+Status publishOutputFiles(OutputFiles& files);
 
 }  // namespace cxl

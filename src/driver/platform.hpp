@@ -1,33 +1,28 @@
-// What differs by host: signals, the files of this run that a stop or an
-// interruption removes, and writing a page aside and naming it.
-// Everything here is decided for the host it is built for; the layers below
-// the driver get host rules as plain values.
+// What differs by host: the system calls behind the console, the CXL file,
+// interruptions and the page files. Everything here is decided for the host
+// it is built for; the layers below the driver get host rules as plain
+// values, and the driver's portable half (run_files, output_files) builds on
+// these calls.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <string_view>
 
 namespace cxl::host {
 
-// Characters that separate folders in a unit name.
+// Characters that separate folders in a path.
 extern const std::string_view kFolderSeparators;
 
 // Whether text ends its lines with a carriage return and a line feed: then
-// the pages are written so, the CXL file's pairs reach the parser as line
-// feeds, and an answer's carriage return is dropped.
+// the pages and the console are written so, and each such pair read (from
+// the CXL file, in an answer) is a line feed.
 extern const bool kCrLfLineEnds;
 
 // Standard input as UTF-8 text; on a console, what the user types.
 std::istream& consoleInput();
-
-// Opens the CXL file for reading, as bytes; none when it does not open.
-std::FILE* openCxlFile(const std::string& path);
-
-// A file counts as existing when it opens for reading.
-bool existsForReading(const std::string& path);
 
 // Ignores a closed standard output and the file-size signal (a failed write
 // then says so); makes each interruption (Ctrl+C, a closed terminal,
@@ -35,28 +30,27 @@ bool existsForReading(const std::string& path);
 // signal ends it.
 void prepareProcess();
 
-// The files of this run, removed by a stop and by an interruption. A path is
-// added before its file can exist, so that nothing is ever left behind.
-void addRunFile(const std::string& path);
-// Removes every file of this run and forgets them.
-void removeRunFiles();
-// The run is complete: its files stay, whatever comes.
-void keepRunFiles();
+// A file opened for reading, as bytes; -1 when it does not open.
+int openForReading(const std::string& path);
+// Up to `size` bytes: how many were read, 0 at the end, -1 when the read failed.
+long readSome(int fd, char* into, std::size_t size);
+void closeFile(int fd);
+// The size of a regular file, else 0.
+std::size_t sizeOfFile(int fd);
+// Back to the start of a regular file; false when it cannot go there.
+bool rewindFile(int fd);
+// Where the next read of a regular file begins.
+std::uint64_t positionOf(int fd);
+// A file counts as existing when it opens for reading.
+bool existsForReading(const std::string& path);
 
-// Holds interruptions, so that a step is never cut in half; released as
-// often as held, they take effect. A stop releases every hold before its
-// pause.
-void holdSignals();
-void releaseSignals();
-void releaseAllSignals();
+// Interruptions wait while blocked (run_files.hpp counts the holds).
+void blockInterruptions();
+void unblockInterruptions();
 
-class HeldSignals {
-public:
-    HeldSignals() { holdSignals(); }
-    ~HeldSignals() { releaseSignals(); }
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
-};
+// Safe where an interruption is handled: no allocation, no lock.
+void removeFileNow(const char* path);
+void closeNow(int fd);
 
 // A page written aside in the folder where it will be named: unnamed where
 // the file system allows, else under a hidden name no longer than the page's.

@@ -6,12 +6,13 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <iostream>
 #include <vector>
 
 #include "driver/platform.hpp"
+#include "driver/run_files.hpp"
+#include "pages/page_names.hpp"
 
 namespace cxl::host {
 
@@ -22,37 +23,18 @@ namespace {
 
 constexpr std::array<int, 4> kInterruptions = {SIGINT, SIGHUP, SIGTERM, SIGQUIT};
 
-// A signal handler sees only what is prepared in advance: the paths, as C
-// strings that never move, and how many of them count. The one piece of
-// process-wide state, since a signal belongs to the process.
-constexpr std::size_t kMaxRunFiles = 8;
-std::array<std::array<char, 4096>, kMaxRunFiles> runFilePaths{};
-volatile sig_atomic_t runFileCount = 0;
-
 mode_t creationMask = 022;
 sigset_t startMask;
-int holdDepth = 0;
-
-// Safe inside a signal handler.
-void unlinkRunFiles() {
-    for (sig_atomic_t i = 0; i < runFileCount; ++i) ::unlink(runFilePaths[static_cast<std::size_t>(i)].data());
-}
 
 extern "C" void onInterruption(int signal) {
-    unlinkRunFiles();
+    removeRunFilesOnInterruption();
     // Ends the process as the signal itself would: the handler was reset.
     ::raise(signal);
 }
 
 std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string_view folder = splitPath(path, kFolderSeparators).folder;
+    return folder.empty() ? "." : std::string(folder);
 }
 
 std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
@@ -113,7 +95,26 @@ void prepareProcess() {
 
 std::istream& consoleInput() { return std::cin; }
 
-std::FILE* openCxlFile(const std::string& path) { return std::fopen(path.c_str(), "r"); }
+int openForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+long readSome(int fd, char* into, std::size_t size) {
+    while (true) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+}
+
+void closeFile(int fd) { ::close(fd); }
+
+std::size_t sizeOfFile(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<std::size_t>(info.st_size);
+}
+
+bool rewindFile(int fd) { return ::lseek(fd, 0, SEEK_SET) == 0; }
+
+std::uint64_t positionOf(int fd) { return static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_CUR)); }
 
 bool existsForReading(const std::string& path) {
     // Without blocking: a named pipe of that name would otherwise wait for a
@@ -124,45 +125,22 @@ bool existsForReading(const std::string& path) {
     return true;
 }
 
-void addRunFile(const std::string& path) {
-    const HeldSignals held;
-    if (runFileCount >= static_cast<sig_atomic_t>(kMaxRunFiles)) return;
-    auto& slot = runFilePaths[static_cast<std::size_t>(runFileCount)];
-    if (path.size() >= slot.size()) return;  // too long to exist as a file anyway
-    std::memcpy(slot.data(), path.c_str(), path.size() + 1);
-    runFileCount = runFileCount + 1;
-}
-
-void removeRunFiles() {
-    const HeldSignals held;
-    unlinkRunFiles();
-    runFileCount = 0;
-}
-
-void keepRunFiles() { runFileCount = 0; }
-
-void holdSignals() {
-    if (holdDepth++ > 0) return;
+void blockInterruptions() {
     sigset_t held;
     sigemptyset(&held);
     for (const int signal : kInterruptions) sigaddset(&held, signal);
     ::sigprocmask(SIG_BLOCK, &held, nullptr);
 }
 
-void releaseSignals() {
-    if (holdDepth > 0 && --holdDepth == 0) ::sigprocmask(SIG_SETMASK, &startMask, nullptr);
-}
+void unblockInterruptions() { ::sigprocmask(SIG_SETMASK, &startMask, nullptr); }
 
-void releaseAllSignals() {
-    if (holdDepth > 0) {
-        holdDepth = 1;
-        releaseSignals();
-    }
-}
+void removeFileNow(const char* path) { ::unlink(path); }
+
+void closeNow(int fd) { ::close(fd); }
 
 bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
     const std::string folder = folderOf(pagePath);
-    const std::string name = nameOf(pagePath);
+    const std::string_view name = splitPath(pagePath, kFolderSeparators).name;
     errno = 0;
     const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     if (nameMax < 0 && errno != 0) return false;  // no such folder
@@ -174,10 +152,9 @@ bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
         if (draft.fd >= 0) return true;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
     }
-    // A hidden name one byte shorter than the page's, so that it fits
-    // wherever the page's name fits.
-    const std::string stem = name.size() > 8 ? name.substr(0, name.size() - 8) : std::string();
-    std::string pattern = (folder == "." ? "" : folder + "/") + "." + stem + "XXXXXX";
+    std::string pattern(splitPath(pagePath, kFolderSeparators).folder);
+    pattern += hiddenDraftStem(name);
+    pattern.append(kHiddenNameRandom, 'X');
     const HeldSignals held;
     draft.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (draft.fd < 0) return false;

@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <array>
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "driver/platform.hpp"
+#include "driver/run_files.hpp"
+#include "pages/page_names.hpp"
 
 namespace cxl::host {
 
@@ -30,25 +34,15 @@ std::wstring wide(const std::string& text) {
     return out;
 }
 
-// A console control event is handled on a thread of its own: it sees only
-// what is prepared in advance, and waits while the main thread holds it off.
-constexpr std::size_t kMaxRunFiles = 8;
-std::array<std::array<wchar_t, 4096>, kMaxRunFiles> runFilePaths{};
-// A file that is still open cannot be removed: a stop closes it first.
-std::array<int, kMaxRunFiles> runFileDescriptors{};
-volatile LONG runFileCount = 0;
+// A console control event is handled on a thread of its own, which waits
+// while the main thread holds interruptions off.
 CRITICAL_SECTION held;
-int holdDepth = 0;
 UINT startInputCodePage = 0;
 UINT startOutputCodePage = 0;
 
-void deleteRunFiles() {
-    for (LONG i = 0; i < runFileCount; ++i) DeleteFileW(runFilePaths[static_cast<std::size_t>(i)].data());
-}
-
 BOOL WINAPI onControlEvent(DWORD) {
     EnterCriticalSection(&held);
-    deleteRunFiles();
+    removeRunFilesOnInterruption();
     // The default handler then ends the process as Ctrl+C ends it.
     return FALSE;
 }
@@ -91,16 +85,6 @@ bool isPlainFilePath(const std::string& path) {
         start = end + 1;
     }
     return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // A console delivers typed accents in its own code page to byte reads; read
@@ -155,81 +139,55 @@ void prepareProcess() {
     std::atexit(restoreCodePages);
 }
 
-std::FILE* openCxlFile(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
+int openForReading(const std::string& path) { return _wopen(wide(path).c_str(), _O_RDONLY | _O_BINARY); }
+
+long readSome(int fd, char* into, std::size_t size) {
+    return _read(fd, into, static_cast<unsigned>(std::min<std::size_t>(size, 1U << 30)));
+}
+
+void closeFile(int fd) { _close(fd); }
+
+std::size_t sizeOfFile(int fd) {
+    struct _stat64 info {};
+    if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0) return 0;
+    return static_cast<std::size_t>(info.st_size);
+}
+
+bool rewindFile(int fd) { return _lseeki64(fd, 0, SEEK_SET) == 0; }
+
+std::uint64_t positionOf(int fd) { return static_cast<std::uint64_t>(_lseeki64(fd, 0, SEEK_CUR)); }
 
 bool existsForReading(const std::string& path) {
-    std::FILE* file = _wfopen(wide(path).c_str(), L"rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
+    const int fd = openForReading(path);
+    if (fd < 0) return false;
+    _close(fd);
     return true;
 }
 
-namespace {
-
-void addOpenRunFile(const std::string& path, int fd) {
-    const HeldSignals holding;
-    if (runFileCount >= static_cast<LONG>(kMaxRunFiles)) return;
-    const std::wstring name = wide(path);
-    auto& slot = runFilePaths[static_cast<std::size_t>(runFileCount)];
-    if (name.size() >= slot.size()) return;
-    std::copy(name.begin(), name.end(), slot.begin());
-    slot[name.size()] = L'\0';
-    runFileDescriptors[static_cast<std::size_t>(runFileCount)] = fd;
-    runFileCount = runFileCount + 1;
-}
-
-// A descriptor closed by its owner is no longer the stop's to close.
-void forgetDescriptor(int fd) {
-    const HeldSignals holding;
-    for (LONG i = 0; i < runFileCount; ++i) {
-        if (runFileDescriptors[static_cast<std::size_t>(i)] == fd) runFileDescriptors[static_cast<std::size_t>(i)] = -1;
-    }
-}
-
-}  // namespace
-
-void addRunFile(const std::string& path) { addOpenRunFile(path, -1); }
-
-void removeRunFiles() {
-    const HeldSignals holding;
-    for (LONG i = 0; i < runFileCount; ++i) {
-        int& fd = runFileDescriptors[static_cast<std::size_t>(i)];
-        if (fd >= 0) _close(fd);
-        fd = -1;
-    }
-    deleteRunFiles();
-    runFileCount = 0;
-}
-
-void keepRunFiles() { runFileCount = 0; }
-
 // Only the main thread holds; the event's thread waits at the door.
-void holdSignals() {
-    if (holdDepth++ == 0) EnterCriticalSection(&held);
+void blockInterruptions() { EnterCriticalSection(&held); }
+
+void unblockInterruptions() { LeaveCriticalSection(&held); }
+
+void removeFileNow(const char* path) {
+    wchar_t name[4096];
+    const int size = MultiByteToWideChar(CP_UTF8, 0, path, -1, name, 4096);
+    if (size > 0) DeleteFileW(name);
 }
 
-void releaseSignals() {
-    if (holdDepth > 0 && --holdDepth == 0) LeaveCriticalSection(&held);
-}
-
-void releaseAllSignals() {
-    if (holdDepth > 0) {
-        holdDepth = 1;
-        releaseSignals();
-    }
-}
+void closeNow(int fd) { _close(fd); }
 
 bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
     if (!isPlainFilePath(pagePath)) return false;
-    const std::string name = nameOf(pagePath);
-    // A hidden name one character shorter than the page's, so that it fits
-    // wherever the page's name fits. Opened so that it can be deleted while
-    // open: a stop or Ctrl+C removes it at once.
-    const std::string stem = name.size() > 8 ? name.substr(0, name.size() - 8) : std::string();
+    const PathParts parts = splitPath(pagePath, kFolderSeparators);
+    // Opened so that it can be deleted while open: a stop or Ctrl+C removes
+    // it at once.
+    const std::string stem = std::string(parts.folder) + hiddenDraftStem(parts.name);
+    static_assert(kHiddenNameRandom == 6);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char suffix[7];
-        std::snprintf(suffix, sizeof suffix, "%06lx", (GetTickCount() + GetCurrentProcessId() * 7919UL + attempt) & 0xFFFFFFUL);
-        const std::string temp = folderOf(pagePath) + "." + stem + suffix;
+        char random[kHiddenNameRandom + 1];
+        std::snprintf(random, sizeof random, "%06lx", (GetTickCount() + GetCurrentProcessId() * 7919UL + attempt) & 0xFFFFFFUL);
+        const std::string temp = stem + random;
         const HeldSignals holding;
         HANDLE file = CreateFileW(wide(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
@@ -244,7 +202,7 @@ bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
             return false;
         }
         draft.tempPath = temp;
-        addOpenRunFile(temp, draft.fd);
+        addRunFile(temp, draft.fd);
         return true;
     }
     return false;
@@ -272,7 +230,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 bool finishDraft(PageDraft& draft) {
     const bool flushed = _commit(draft.fd) == 0;
-    forgetDescriptor(draft.fd);
+    forgetRunFileDescriptor(draft.fd);
     const bool closed = _close(draft.fd) == 0;
     draft.fd = -1;
     return flushed && closed;
@@ -295,7 +253,7 @@ void syncFolderOf(const std::string&) {
 }
 
 void discardDraft(PageDraft& draft) {
-    forgetDescriptor(draft.fd);
+    forgetRunFileDescriptor(draft.fd);
     if (draft.fd >= 0) _close(draft.fd);
     draft.fd = -1;
     if (!draft.tempPath.empty()) DeleteFileW(wide(draft.tempPath).c_str());

@@ -2,69 +2,101 @@
 
 #include <new>
 
+#include "driver/cxl_file.hpp"
 #include "driver/output_files.hpp"
 #include "driver/platform.hpp"
+#include "driver/run_files.hpp"
 #include "map/concept_map.hpp"
-#include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
-#include "pages/markup.hpp"
 
 namespace cxl {
 
 namespace {
 
-constexpr std::string_view kOutOfMemory = "ERROR: Memoria insuficiente.\n";
+constexpr int kCompleteStatus = 0;
+constexpr int kFatalStatus = 1;
 
-void loadOrStop(Inputs& inputs, ConceptMap& map, StopRoutine& stop) {
-    const LoadStatus status = loadMap(inputs.cxlFile, map, host::kCrLfLineEnds);
-    inputs.cxlFile = nullptr;  // the loader has closed it
-    switch (status) {
-        case LoadStatus::Loaded:
-            return;
-        case LoadStatus::NotXml:
-            stop.stop(messageWith("ERROR: El fichero \"%s\" no es un documento XML valido.\n",
-                                  inputs.cxlPath));
-        case LoadStatus::ReadError:
-            stop.stop(messageWith("ERROR: No se puede leer el fichero \"%s\"\n", inputs.cxlPath));
-        case LoadStatus::OutOfMemory:
-            stop.stop(kOutOfMemory);
-        case LoadStatus::MissingNode:
-            stop.stop("ERROR: No se ha encontrado un nodo.\n");
+// Every message of a fatal condition; "${name}" stands for the file's name.
+constexpr std::string_view messageOf(Problem problem) {
+    switch (problem) {
+        case Problem::CxlNotFound: return "No se encuentra el fichero \"${name}\"\n";
+        case Problem::CxlUnreadable: return "ERROR: No se puede leer el fichero \"${name}\"\n";
+        case Problem::NotXml: return "ERROR: El fichero \"${name}\" no es un documento XML valido.\n";
+        case Problem::MissingNode: return "ERROR: No se ha encontrado un nodo.\n";
+        case Problem::OutOfMemory: return "ERROR: Memoria insuficiente.\n";
+        case Problem::PageExists: return "Ya existe el fichero \"${name}\"\n";
+        case Problem::PageNotCreated: return "No se puede crear el fichero \"${name}\"\n";
+        case Problem::PageNotWritten: return "No se puede escribir el fichero \"${name}\"\n";
     }
+    return {};
+}
+
+// Written in pieces, so that a message needs no memory: memory may be what ran out.
+void writeMessage(std::ostream& err, const Failure& failure) {
+    constexpr std::string_view kName = "${name}";
+    const std::string_view message = messageOf(failure.problem);
+    const std::size_t slot = message.find(kName);
+    if (slot == std::string_view::npos) {
+        err << message;
+    } else {
+        err << message.substr(0, slot) << failure.name << message.substr(slot + kName.size());
+    }
+}
+
+// The stop routine, the one way out on a fatal condition: this run's files
+// removed, the message, then the pause.
+int stopWithPause(Console& console, const Failure& failure) {
+    removeRunFiles();
+    releaseAllSignals();  // the pause must yield to Ctrl+C
+    writeMessage(console.err, failure);
+    console.err << kPauseText << std::flush;
+    console.in.get();
+    return kFatalStatus;
+}
+
+// From the questions to the pages named: each step in its turn, the first
+// failure ends them.
+Status convert(Console& console) {
+    Outcome<Inputs> inputs = askForInputs(console);
+    if (inputs.failed()) return inputs.failure();
+    ConceptMap map;
+    Outcome<std::uint64_t> loaded = loadCxlFile(inputs.value().cxlFile, inputs.value().cxlPath, map, console.err);
+    if (loaded.failed()) return loaded.failure();
+
+    Outcome<OutputFiles> opened = openOutputFiles(inputs.value().unitName, console.out);
+    if (opened.failed()) return opened.failure();
+    OutputFiles& files = opened.value();
+    const UnitName unit = unitNameFor(inputs.value().unitName, host::kFolderSeparators);
+    writeGraphicPage(files.graphicPage->stream(), unit);
+    if (Status written = files.graphicPage->checkWritten()) return written;
+    writeDescriptionPage(files.descriptionPage->stream(), unit, map);
+    if (Status written = files.descriptionPage->checkWritten()) return written;
+    if (Status published = publishOutputFiles(files)) return published;
+    releaseMap(map);
+    return std::nullopt;
 }
 
 }  // namespace
 
 int run(int argc, const char* const* argv, Console& console) {
-    StopRoutine stop(console);
+    handleOptions(argc, argv, console.err);
+    Status failure;
     try {
-        handleOptions(argc, argv, console.err);
-        Inputs inputs = askForInputs(console, stop);
-        ConceptMap map;
-        loadOrStop(inputs, map, stop);
-
-        OutputFiles files = openOutputFiles(inputs.unitName, console, stop);
-        const UnitName unit = unitNameFor(inputs.unitName, host::kFolderSeparators);
-        writeGraphicPage(files.graphicPage->stream(), unit);
-        checkWritten(*files.graphicPage, stop);
-        writeDescriptionPage(files.descriptionPage->stream(), unit, map);
-        checkWritten(*files.descriptionPage, stop);
-        publishOutputFiles(files, stop);
-
-        releaseMap(map);
+        failure = convert(console);
     } catch (const std::bad_alloc&) {
-        stop.stop(kOutOfMemory);
+        failure = Failure{Problem::OutOfMemory, {}};
     }
+    if (failure) return stopWithPause(console, *failure);
     {
         // Once this is said the pages are the user's: an interruption at the
         // pause keeps them.
-        const host::HeldSignals held;
+        const HeldSignals held;
         console.out << "Salida generada.\n" << kPauseText << std::flush;
-        host::keepRunFiles();
+        keepRunFiles();
     }
     console.in.get();
-    return 0;
+    return kCompleteStatus;
 }
 
 }  // namespace cxl

@@ -5,8 +5,10 @@
 
 namespace cxl {
 
-// Returns the exit status of a complete run; a fatal condition ends the
-// process through the stop routine instead.
+inline constexpr std::string_view kPauseText = "Presiona cualquier tecla para salir del programa...\n";
+
+// Runs the program once and gives its exit status: 0 after a complete run,
+// 1 after the stop routine.
 int run(int argc, const char* const* argv, Console& console);
 
 }  // namespace cxl

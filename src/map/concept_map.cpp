@@ -25,8 +25,6 @@ bool isAligned(const MapNode& n, const MapNode& f) {
 
 }  // namespace
 
-MapNode& NodeList::append(MapNode node) { return nodes_.emplace_back(std::move(node)); }
-
 MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::string_view label,
                     std::int32_t x, std::int32_t y, std::int32_t width) {
     MapNode node;
@@ -38,7 +36,7 @@ MapNode& appendNode(ConceptMap& map, NodeKind kind, std::string_view id, std::st
     node.kind = kind;
     node.index = static_cast<std::uint32_t>(map.nodeCount());
     const bool isConcept = kind == NodeKind::Concept;
-    MapNode& added = (isConcept ? map.concepts : map.phrases).append(std::move(node));
+    MapNode& added = (isConcept ? map.conceptList : map.phraseList).append(std::move(node));
     (isConcept ? map.conceptIndex : map.phraseIndex).insertFirst(&added);
     return added;
 }
@@ -48,11 +46,9 @@ MapNode* findNode(const ConceptMap& map, std::string_view key) {
     return map.phraseIndex.find(key);
 }
 
-
-// One connection: counted on the source, marking the target, and placed
-// among the source's links by where the target is drawn.
+// One connection: the target is marked, and its cell takes its place among
+// the source's links by where the target is drawn.
 void addLink(MapNode& source, MapNode& target) {
-    ++source.childCount;
     target.isTarget = true;
     ChildList& children = source.children;
     // The first link of a node is its only cell.
@@ -77,23 +73,23 @@ void addLink(MapNode& source, MapNode& target) {
 }
 
 void buildRootList(ConceptMap& map) {
-    map.roots.clear();
-    for (MapNode& node : map.concepts) {
-        if (!node.isTarget) map.roots.push_back(NodeLink{&node});
+    map.rootList.clear();
+    for (MapNode& node : map.conceptList) {
+        if (!node.isTarget) map.rootList.push_back(NodeLink{&node});
     }
     // Inserting each root before the first later root of greater x is a
     // stable sort by x.
-    std::stable_sort(map.roots.begin(), map.roots.end(),
+    std::stable_sort(map.rootList.begin(), map.rootList.end(),
                      [](const NodeLink& a, const NodeLink& b) { return a.target->x < b.target->x; });
 }
 
 void releaseMap(ConceptMap& map) {
     map.conceptIndex.clear();
     map.phraseIndex.clear();
-    map.roots.clear();
-    map.roots.shrink_to_fit();
-    map.concepts.clear();
-    map.phrases.clear();
+    map.rootList.clear();
+    map.rootList.shrink_to_fit();
+    map.conceptList.clear();
+    map.phraseList.clear();
     map.texts.clear();
     map.language.clear();
 }

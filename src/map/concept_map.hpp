@@ -23,19 +23,20 @@ struct MapNode {
     std::int32_t y = 0;
     std::int32_t width = 0;
     NodeKind kind = NodeKind::Concept;
-    std::int32_t childCount = 0;
     bool isTarget = false;
     // Creation order over both lists, from 0: readers keep their own
     // per-node data in vectors indexed by it.
     std::uint32_t index = 0;
     ChildList children;
+
+    [[nodiscard]] std::size_t childCount() const { return children.size(); }
 };
 
-// Nodes in document order. A deque keeps every node where it was created, so
-// links and the id index can point at it.
+// Nodes of one kind in document order. A deque keeps every node where it was
+// created, so links and the id index can point at it.
 class NodeList {
 public:
-    MapNode& append(MapNode node);
+    MapNode& append(MapNode node) { return nodes_.emplace_back(std::move(node)); }
     [[nodiscard]] std::size_t size() const { return nodes_.size(); }
     [[nodiscard]] bool empty() const { return nodes_.empty(); }
     void clear() { nodes_.clear(); }
@@ -48,22 +49,20 @@ private:
     std::deque<MapNode> nodes_;
 };
 
-using ConceptList = NodeList;
-using PhraseList = NodeList;
 using RootList = std::vector<NodeLink>;
 
 inline std::string_view idOf(const MapNode& node) { return node.id; }
 
 struct ConceptMap {
-    ConceptList concepts;
-    PhraseList phrases;
-    RootList roots;
+    NodeList conceptList;  // the concepts, in document order
+    NodeList phraseList;   // the linking phrases, in document order
+    RootList rootList;     // the concepts that nothing points at, by x
 
     // The language the map declares for its labels: a well-formed language
     // tag, or empty when it declares none.
     std::string language;
 
-    [[nodiscard]] std::size_t nodeCount() const { return concepts.size() + phrases.size(); }
+    [[nodiscard]] std::size_t nodeCount() const { return conceptList.size() + phraseList.size(); }
 
     // Owns every id and label that the nodes view.
     TextArena texts;

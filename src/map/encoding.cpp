@@ -1,8 +1,5 @@
 #include "map/encoding.hpp"
 
-#include <array>
-#include <vector>
-
 namespace cxl {
 
 bool isXmlChar(std::uint32_t c) {
@@ -48,44 +45,6 @@ bool isXmlText(std::string_view text) {
 
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 16;
-
-// UTF-8 checked piece by piece, a character at a time: one cut by the end
-// of a piece is kept and finished with the next piece.
-class Utf8Checker {
-public:
-    bool feed(const std::uint8_t* bytes, std::size_t size) {
-        std::string_view rest(reinterpret_cast<const char*>(bytes), size);
-        while (!cut_.empty() && !rest.empty()) {
-            cut_.push_back(rest.front());
-            rest.remove_prefix(1);
-            const Utf8Char c = decodeUtf8(cut_);
-            if (c.length != 0 && !isXmlChar(c.code)) return false;
-            if (c.length != 0) cut_.clear();
-            if (cut_.size() == 4) return false;  // no character is longer
-        }
-        while (!rest.empty()) {
-            if (kPlainAscii[static_cast<std::uint8_t>(rest.front())]) {
-                rest.remove_prefix(1);
-                continue;
-            }
-            const Utf8Char c = decodeUtf8(rest);
-            if (c.length == 0) {
-                if (rest.size() >= 4) return false;
-                cut_ = rest;  // maybe cut by the end of the piece
-                return true;
-            }
-            if (!isXmlChar(c.code)) return false;
-            rest.remove_prefix(c.length);
-        }
-        return true;
-    }
-    [[nodiscard]] bool complete() const { return cut_.empty(); }
-
-private:
-    std::string cut_;
-};
-
 void appendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
         out.push_back(static_cast<char>(code));
@@ -104,31 +63,98 @@ void appendUtf8(std::string& out, std::uint32_t code) {
     }
 }
 
-// UTF-16 code units, decoded into UTF-8 as they arrive.
-class Utf16Decoder {
-public:
-    explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-    bool feed(const std::uint8_t* bytes, std::size_t size, std::string& out) {
-        for (std::size_t i = 0; i < size; ++i) {
-            if (!haveFirst_) {
-                first_ = bytes[i];
-                haveFirst_ = true;
-                continue;
-            }
-            haveFirst_ = false;
-            if (!unit(bigEndian_ ? (std::uint32_t{first_} << 8) | bytes[i]
-                                 : (std::uint32_t{bytes[i]} << 8) | first_,
-                      out)) {
-                return false;
-            }
-        }
+}  // namespace
+
+bool DocumentDecoder::feed(std::string_view bytes) {
+    if (form_ != Form::Unknown) return feedDecided(bytes);
+    head_.append(bytes);
+    if (!decide(false)) return true;  // too few bytes yet to tell
+    const std::string head = std::move(head_);
+    return feedDecided(head);
+}
+
+bool DocumentDecoder::finish() {
+    if (form_ == Form::Unknown) {
+        decide(true);
+        const std::string head = std::move(head_);
+        if (!feedDecided(head)) return false;
+    }
+    return cut_.empty() && pendingByte_ < 0 && highSurrogate_ == 0;
+}
+
+// The byte-order mark, if any, tells the form; it is no part of the text.
+// Until the first bytes rule a mark in or out, they wait.
+bool DocumentDecoder::decide(bool atEnd) {
+    const std::string_view head = head_;
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+        form_ = head[0] == '\xFE' ? Form::Utf16BigEndian : Form::Utf16LittleEndian;
+        head_.erase(0, 2);
+        text_.reserve(expectedBytes_ / 2);  // at least as many bytes as ASCII would give
         return true;
     }
-    [[nodiscard]] bool complete() const { return !haveFirst_ && highSurrogate_ == 0; }
+    const bool mayBeUtf16Mark = head.size() < 2 && (head.empty() || head[0] == '\xFF' || head[0] == '\xFE');
+    const bool mayBeUtf8Mark = head.size() < kUtf8Mark.size() && kUtf8Mark.starts_with(head);
+    if (!atEnd && (mayBeUtf16Mark || mayBeUtf8Mark)) return false;
+    form_ = Form::Utf8;
+    if (head.starts_with(kUtf8Mark)) head_.erase(0, kUtf8Mark.size());
+    if (keepUtf8_) text_.reserve(expectedBytes_);
+    return true;
+}
 
-private:
-    bool unit(std::uint32_t unit, std::string& out) {
+bool DocumentDecoder::feedDecided(std::string_view bytes) {
+    return form_ == Form::Utf8 ? feedUtf8(bytes) : feedUtf16(bytes);
+}
+
+// A character at a time; one cut by the end of a piece is finished with the
+// next piece.
+bool DocumentDecoder::feedUtf8(std::string_view bytes) {
+    std::string_view rest = bytes;
+    while (!cut_.empty() && !rest.empty()) {
+        cut_.push_back(rest.front());
+        rest.remove_prefix(1);
+        const Utf8Char c = decodeUtf8(cut_);
+        if (c.length != 0 && !isXmlChar(c.code)) return false;
+        if (c.length != 0) {
+            if (keepUtf8_) text_.append(cut_);
+            cut_.clear();
+        } else if (cut_.size() == 4) {
+            return false;  // no character is longer
+        }
+    }
+    const std::size_t start = static_cast<std::size_t>(rest.data() - bytes.data());
+    std::size_t at = start;
+    while (at < bytes.size()) {
+        if (kPlainAscii[static_cast<std::uint8_t>(bytes[at])]) {
+            ++at;
+            continue;
+        }
+        const Utf8Char c = decodeUtf8(bytes.substr(at));
+        if (c.length == 0) {
+            if (bytes.size() - at >= 4) return false;
+            cut_ = bytes.substr(at);  // maybe cut by the end of the piece
+            break;
+        }
+        if (!isXmlChar(c.code)) return false;
+        at += c.length;
+    }
+    if (keepUtf8_) text_.append(bytes.substr(start, at - start));
+    return true;
+}
+
+// Code units, decoded into UTF-8 as they arrive.
+bool DocumentDecoder::feedUtf16(std::string_view bytes) {
+    const bool bigEndian = form_ == Form::Utf16BigEndian;
+    for (const char byte : bytes) {
+        if (pendingByte_ < 0) {
+            pendingByte_ = static_cast<std::uint8_t>(byte);
+            continue;
+        }
+        const auto first = static_cast<std::uint32_t>(pendingByte_);
+        const auto second = static_cast<std::uint32_t>(static_cast<std::uint8_t>(byte));
+        pendingByte_ = -1;
+        const std::uint32_t unit = bigEndian ? (first << 8) | second : (second << 8) | first;
         std::uint32_t code = unit;
         if (highSurrogate_ != 0) {
             if (unit < 0xDC00 || unit > 0xDFFF) return false;
@@ -136,88 +162,12 @@ private:
             highSurrogate_ = 0;
         } else if (unit >= 0xD800 && unit <= 0xDBFF) {
             highSurrogate_ = unit;
-            return true;
+            continue;
         }
         if (!isXmlChar(code)) return false;
-        appendUtf8(out, code);
-        return true;
+        appendUtf8(text_, code);
     }
-
-    bool bigEndian_;
-    bool haveFirst_ = false;
-    std::uint8_t first_ = 0;
-    std::uint32_t highSurrogate_ = 0;
-};
-
-bool isUtf16Mark(const std::uint8_t* head, std::size_t size) {
-    return size >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
-}
-
-bool isUtf8Mark(const std::uint8_t* head, std::size_t size) {
-    return size >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
-}
-
-// Reads until `buffer` is full or the file ends; false on a read error.
-bool readSome(std::FILE* file, std::vector<std::uint8_t>& buffer, std::size_t& got) {
-    got = std::fread(buffer.data(), 1, buffer.size(), file);
-    return std::ferror(file) == 0;
-}
-
-}  // namespace
-
-bool startsAsUtf16(std::FILE* file) {
-    std::uint8_t head[2] = {0, 0};
-    const std::size_t size = std::fread(head, 1, 2, file);
-    std::rewind(file);
-    return isUtf16Mark(head, size);
-}
-
-ReadStatus checkUtf8InPlace(std::FILE* file) {
-    std::vector<std::uint8_t> buffer(kChunk);
-    Utf8Checker checker;
-    ReadStatus status = ReadStatus::Ok;
-    bool first = true;
-    std::size_t got = 0;
-    while (status == ReadStatus::Ok) {
-        if (!readSome(file, buffer, got)) {
-            status = ReadStatus::ReadError;
-            break;
-        }
-        if (got == 0) break;
-        const std::size_t skip = first && isUtf8Mark(buffer.data(), got) ? 3 : 0;
-        first = false;
-        if (!checker.feed(buffer.data() + skip, got - skip)) status = ReadStatus::NotXml;
-    }
-    if (status == ReadStatus::Ok && !checker.complete()) status = ReadStatus::NotXml;
-    std::rewind(file);
-    return status;
-}
-
-ReadStatus readAsUtf8(std::FILE* file, std::string& text) {
-    text.clear();
-    std::vector<std::uint8_t> buffer(kChunk);
-    std::size_t got = 0;
-    if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
-    if (isUtf16Mark(buffer.data(), got)) {
-        Utf16Decoder decoder(buffer[0] == 0xFE);
-        std::size_t skip = 2;
-        while (got > 0) {
-            if (!decoder.feed(buffer.data() + skip, got - skip, text)) return ReadStatus::NotXml;
-            skip = 0;
-            if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
-        }
-        return decoder.complete() ? ReadStatus::Ok : ReadStatus::NotXml;
-    }
-    Utf8Checker checker;
-    std::size_t skip = isUtf8Mark(buffer.data(), got) ? 3 : 0;
-    while (got > 0) {
-        const auto* start = buffer.data() + skip;
-        if (!checker.feed(start, got - skip)) return ReadStatus::NotXml;
-        text.append(reinterpret_cast<const char*>(start), got - skip);
-        skip = 0;
-        if (!readSome(file, buffer, got)) return ReadStatus::ReadError;
-    }
-    return checker.complete() ? ReadStatus::Ok : ReadStatus::NotXml;
+    return true;
 }
 
 }  // namespace cxl

@@ -1,38 +1,20 @@
-// A look at the raw bytes before parsing. The parser passes some bytes that
-// are not XML (bad UTF-8 sequences, control characters) and in some cases
-// reports them but still returns a tree, cut short at the bad byte, so a map
-// would be told only in part. Such files are refused instead. UTF-16 is
-// turned into UTF-8 here: the parser's own UTF-16 reading ends the input at
-// some characters beyond the first 65,536.
+// Character rules of the CXL document, as pure functions over bytes.
+//
+// The parser passes some bytes that are not XML (bad UTF-8 sequences,
+// control characters) and in some cases reports them but still returns a
+// tree cut short at the bad byte, so a map would be told only in part. Such
+// files are refused before the parse instead. UTF-16 is turned into UTF-8
+// here: the parser's own UTF-16 reading ends the input at some characters
+// beyond the first 65,536.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace cxl {
-
-enum class ReadStatus {
-    Ok,
-    NotXml,     // not UTF-8 or UTF-16 with byte-order mark, or a character XML forbids
-    ReadError,  // the file could not be read
-};
-
-// True when the stream starts with a UTF-16 byte-order mark; rewinds it.
-// For seekable streams only.
-bool startsAsUtf16(std::FILE* file);
-
-// Reads a seekable UTF-8 file to its end and rewinds it, so that the parser
-// reads it in place.
-ReadStatus checkUtf8InPlace(std::FILE* file);
-
-// Reads the file once from where it stands, checking each piece as it
-// arrives (the first bad byte ends the reading), into UTF-8 text without
-// byte-order mark. For pipes and UTF-16 files.
-ReadStatus readAsUtf8(std::FILE* file, std::string& text);
 
 // Bytes that are whole XML characters on their own in UTF-8: printable
 // ASCII, tab, line feed and carriage return.
@@ -57,5 +39,44 @@ Utf8Char decodeUtf8(std::string_view bytes);
 
 // Valid UTF-8 of characters that XML allows.
 bool isXmlText(std::string_view text);
+
+// The bytes of a CXL document, fed piece by piece as they are read, into
+// the UTF-8 text the parser reads: UTF-8 with or without byte-order mark,
+// or UTF-16 with one, every character one that XML allows.
+class DocumentDecoder {
+public:
+    // `expectedBytes`, the size of the file when known, saves the text from
+    // growing by copies. With `keepUtf8` false, UTF-8 is only checked, for a
+    // parser that reads the file itself; UTF-16 is kept all the same, since
+    // only its decoding can be parsed.
+    explicit DocumentDecoder(std::size_t expectedBytes = 0, bool keepUtf8 = true)
+        : expectedBytes_(expectedBytes), keepUtf8_(keepUtf8) {}
+
+    // False at the first piece holding bytes that are not XML text: the
+    // reading can stop there.
+    bool feed(std::string_view bytes);
+    // False when the document ended inside a character.
+    bool finish();
+    // Whether text() holds the document decoded so far, without its
+    // byte-order mark.
+    [[nodiscard]] bool keepsText() const { return keepUtf8_ || form_ != Form::Utf8; }
+    std::string& text() { return text_; }
+
+private:
+    enum class Form { Unknown, Utf8, Utf16LittleEndian, Utf16BigEndian };
+    bool decide(bool atEnd);
+    bool feedDecided(std::string_view bytes);
+    bool feedUtf8(std::string_view bytes);
+    bool feedUtf16(std::string_view bytes);
+
+    std::size_t expectedBytes_;
+    bool keepUtf8_;
+    Form form_ = Form::Unknown;
+    std::string head_;           // the first bytes, until they tell the form
+    std::string cut_;            // UTF-8: a character cut by the end of a piece
+    int pendingByte_ = -1;       // UTF-16: the first byte of a code unit cut so
+    std::uint32_t highSurrogate_ = 0;
+    std::string text_;
+};
 
 }  // namespace cxl

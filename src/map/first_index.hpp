@@ -17,15 +17,16 @@ template <typename T, std::string_view (*KeyOf)(const T&)>
 class FirstIndex {
 public:
     // Stores `item` under its key unless the key has an item already: the
-    // first item of a key is the one found.
-    void insertFirst(T* item) {
+    // first item of a key is the one found. False when it had one.
+    bool insertFirst(T* item) {
         if ((size_ + 1) * 4 > slots_.size() * 3) rehash(slots_.empty() ? 16 : slots_.size() * 2);
         const std::string_view key = KeyOf(*item);
         const std::uint64_t hash = hashOf(key);
         Slot& slot = probe(key, hash);
-        if (slot.item != nullptr) return;
+        if (slot.item != nullptr) return false;
         slot = Slot{item, hash};
         ++size_;
+        return true;
     }
 
     [[nodiscard]] T* find(std::string_view key) const {

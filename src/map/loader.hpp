@@ -1,7 +1,8 @@
 // Reads a CXL document into the concept-map model.
 #pragma once
 
-#include <cstdio>
+#include <ostream>
+#include <string>
 
 #include "map/concept_map.hpp"
 
@@ -9,17 +10,22 @@ namespace cxl {
 
 enum class LoadStatus {
     Loaded,
-    NotXml,       // not XML text, no tree from the parser, or an error it reported
-    ReadError,    // the file could not be read
-    OutOfMemory,  // the parser could not allocate
+    NotXml,       // no element, a parse error, or an id or label that is not XML text
+    OutOfMemory,  // an allocation failed, ours or the parser's
     MissingNode,  // a connection names no concept and no linking phrase
 };
 
-// Parses `cxlFile`, fills `map` (which must be empty) and closes the file,
-// whatever the outcome. On MissingNode the links added so far stay. The
-// parser's own messages go to standard error as it words them. With
-// `crLfLineEnds` each carriage return and line feed of the file reaches the
-// parser as one line feed, as a text stream of such a host delivers it.
-LoadStatus loadMap(std::FILE* cxlFile, ConceptMap& map, bool crLfLineEnds = false);
+// The document's bytes as they reach the parser, once the byte check (the
+// DocumentDecoder's) has passed them: a UTF-8 file that the parser reads
+// itself from its start, or the text in memory.
+struct DocumentSource {
+    int fd = -1;
+    std::string text;
+};
+
+// Parses the document and fills `map`, which must be empty. The text is
+// given back once parsed. On MissingNode the links added so far stay. The
+// parser's own messages go to `parserMessages`, as it words them.
+LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parserMessages);
 
 }  // namespace cxl

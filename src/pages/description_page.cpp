@@ -9,10 +9,10 @@ namespace cxl {
 namespace {
 
 constexpr std::string_view kBeforeOutline[] = {
-    "    <title>Descripci&oacute;n del mapa conceptual de %s</title>\n",
+    "    <title>Descripci&oacute;n del mapa conceptual de ${unit}</title>\n",
     "  </head>\n",
     "  <body>\n",
-    "    <h1>Descripci&oacute;n del mapa conceptual de %s</h1>\n",
+    "    <h1>Descripci&oacute;n del mapa conceptual de ${unit}</h1>\n",
 };
 
 constexpr std::string_view kLegendStart[] = {
@@ -31,7 +31,7 @@ constexpr std::string_view kLegendEnd[] = {
     "      - Los comentarios se representan en letra normal.<br/>\n",
     "    </p>\n",
     "    <p>\n",
-    "      <a href=\"%u_MapaConceptual.html\"\n",
+    "      <a href=\"${graphic-page}\"\n",
     "         title=\"Visualizar el gr&aacute;fico del mapa conceptual\">\n",
     "        Versi&oacute;n gr&aacute;fica del mapa conceptual\n",
     "      </a>\n",
@@ -44,11 +44,11 @@ constexpr std::string_view kLegendEnd[] = {
 
 void writeDescriptionPage(std::ostream& descriptionPage, const UnitName& unit, const ConceptMap& map) {
     writePageHead(descriptionPage);
-    for (std::string_view line : kBeforeOutline) writeLine(descriptionPage, line, unit.text);
+    for (std::string_view line : kBeforeOutline) writeTemplate(descriptionPage, line, unit);
     const OutlineResult outline = writeOutline(descriptionPage, map);
-    for (std::string_view line : kLegendStart) writeLine(descriptionPage, line);
-    if (outline.italicsUsed) writeLine(descriptionPage, kItalicsEntry);
-    for (std::string_view line : kLegendEnd) writeLine(descriptionPage, line, unit.text, unit.linkName);
+    for (std::string_view line : kLegendStart) writeBytes(descriptionPage, line);
+    if (outline.italicsUsed) writeBytes(descriptionPage, kItalicsEntry);
+    for (std::string_view line : kLegendEnd) writeTemplate(descriptionPage, line, unit);
 }
 
 }  // namespace cxl

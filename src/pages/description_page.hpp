@@ -2,10 +2,9 @@
 #pragma once
 
 #include <ostream>
-#include <string_view>
 
 #include "map/concept_map.hpp"
-#include "pages/markup.hpp"
+#include "pages/page_names.hpp"
 
 namespace cxl {
 

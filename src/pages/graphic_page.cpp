@@ -6,7 +6,6 @@ namespace cxl {
 
 namespace {
 
-// "%s" is the unit name as text, "%u" the unit name inside a link target.
 constexpr std::string_view kHead[] = {
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
     "<!DOCTYPE html\n",
@@ -17,17 +16,17 @@ constexpr std::string_view kHead[] = {
 };
 
 constexpr std::string_view kGraphicBody[] = {
-    "    <title>Mapa conceptual de %s</title>\n",
+    "    <title>Mapa conceptual de ${unit}</title>\n",
     "  </head>\n",
     "  <body>\n",
-    "    <h1>Mapa conceptual de %s</h1>\n",
+    "    <h1>Mapa conceptual de ${unit}</h1>\n",
     "    <p>\n",
-    "      <img src=\"%u_MapaConceptual.png\"\n",
-    "           alt=\"Descripci&oacute;n del mapa conceptual de %s\"\n",
-    "           longdesc=\"%u_Desc.html\"/>\n",
+    "      <img src=\"${picture}\"\n",
+    "           alt=\"Descripci&oacute;n del mapa conceptual de ${unit}\"\n",
+    "           longdesc=\"${description-page}\"/>\n",
     "    </p>\n",
     "    <p>\n",
-    "      <a href=\"%u_Desc.html\"\n",
+    "      <a href=\"${description-page}\"\n",
     "         title=\"Visualizar la descripci&oacute;n textual alternativa del mapa conceptual\">\n",
     "        Descripci&oacute;n textual del mapa conceptual\n",
     "      </a>\n",
@@ -39,12 +38,12 @@ constexpr std::string_view kGraphicBody[] = {
 }  // namespace
 
 void writePageHead(std::ostream& out) {
-    for (std::string_view line : kHead) writeLine(out, line);
+    for (std::string_view line : kHead) writeBytes(out, line);
 }
 
 void writeGraphicPage(std::ostream& graphicPage, const UnitName& unit) {
     writePageHead(graphicPage);
-    for (std::string_view line : kGraphicBody) writeLine(graphicPage, line, unit.text, unit.linkName);
+    for (std::string_view line : kGraphicBody) writeTemplate(graphicPage, line, unit);
 }
 
 }  // namespace cxl

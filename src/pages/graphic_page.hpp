@@ -3,9 +3,8 @@
 #pragma once
 
 #include <ostream>
-#include <string_view>
 
-#include "pages/markup.hpp"
+#include "pages/page_names.hpp"
 
 namespace cxl {
 

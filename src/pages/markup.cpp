@@ -11,16 +11,6 @@ namespace cxl {
 
 namespace {
 
-// Straight into the stream's buffer: pages are written in many small pieces,
-// and a formatted write per piece costs more than the copy itself. A short
-// write marks the stream bad, as a formatted write would, and after it
-// nothing more is attempted: the page is lost anyway.
-void put(std::ostream& out, std::string_view bytes) {
-    if (out.bad()) return;
-    const auto count = static_cast<std::streamsize>(bytes.size());
-    if (out.rdbuf()->sputn(bytes.data(), count) != count) out.setstate(std::ios::badbit);
-}
-
 // Bytes that text can copy as they are: those that are XML characters on
 // their own but the four markup characters.
 constexpr std::array<bool, 256> kPlainInText = [] {
@@ -58,7 +48,7 @@ constexpr std::array<std::uint16_t, 32> kWindows1252High = {
 
 void putWindows1252Reference(std::ostream& out, std::uint8_t byte) {
     const std::uint32_t code = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80u] : byte;
-    put(out, "&#" + std::to_string(code) + ";");
+    writeBytes(out, "&#" + std::to_string(code) + ";");
 }
 
 void putPercentEncoded(std::ostream& out, std::string_view bytes) {
@@ -66,7 +56,7 @@ void putPercentEncoded(std::ostream& out, std::string_view bytes) {
     for (const char c : bytes) {
         const auto byte = static_cast<std::uint8_t>(c);
         const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
-        put(out, std::string_view(encoded, 3));
+        writeBytes(out, std::string_view(encoded, 3));
     }
 }
 
@@ -82,33 +72,36 @@ void writeEach(std::ostream& out, std::string_view text, const std::array<bool, 
             ++at;
             continue;
         }
-        put(out, text.substr(start, at - start));
+        writeBytes(out, text.substr(start, at - start));
         const Utf8Char c = decodeUtf8(text.substr(at));
         const std::size_t length = c.length == 0 ? 1 : c.length;
         special(text.substr(at, length), c.length != 0 && isXmlChar(c.code));
         at += length;
         start = at;
     }
-    put(out, text.substr(start));
+    writeBytes(out, text.substr(start));
 }
 
 }  // namespace
 
-UnitName unitNameFor(std::string_view unitName, std::string_view folderSeparators) {
-    const std::size_t last = unitName.find_last_of(folderSeparators);
-    return {unitName, last == std::string_view::npos ? unitName : unitName.substr(last + 1)};
+// Straight into the stream's buffer: pages are written in many small pieces,
+// and a formatted write per piece costs more than the copy itself.
+void writeBytes(std::ostream& out, std::string_view bytes) {
+    if (out.bad()) return;
+    const auto count = static_cast<std::streamsize>(bytes.size());
+    if (out.rdbuf()->sputn(bytes.data(), count) != count) out.setstate(std::ios::badbit);
 }
 
 void writeText(std::ostream& out, std::string_view text) {
     writeEach(out, text, kPlainInText, [&out](std::string_view character, bool allowed) {
         if (const std::string_view reference = markupReference(character[0]); !reference.empty()) {
-            put(out, reference);
+            writeBytes(out, reference);
         } else if (allowed) {
-            put(out, character);
+            writeBytes(out, character);
         } else if (character.size() == 1 && static_cast<std::uint8_t>(character[0]) >= 0x80) {
             putWindows1252Reference(out, static_cast<std::uint8_t>(character[0]));
         } else {
-            put(out, "&#xFFFD;");
+            writeBytes(out, "&#xFFFD;");
         }
     });
 }
@@ -119,41 +112,39 @@ void writeLinkTarget(std::ostream& out, std::string_view text) {
     putPercentEncoded(out, text.substr(0, spaces));
     writeEach(out, text.substr(spaces), kPlainInLink, [&out](std::string_view character, bool allowed) {
         if (const std::string_view reference = markupReference(character[0]); !reference.empty()) {
-            put(out, reference);
+            writeBytes(out, reference);
         } else if (allowed && static_cast<std::uint8_t>(character[0]) >= 0x80) {
-            put(out, character);
+            writeBytes(out, character);
         } else {
             putPercentEncoded(out, character);
         }
     });
 }
 
-void writeLine(std::ostream& out, std::string_view format, std::string_view text, std::string_view link) {
-    while (true) {
-        const std::size_t mark = format.find('%');
-        if (mark == std::string_view::npos || mark + 1 >= format.size()) break;
-        const char what = format[mark + 1];
-        if (what != 's' && what != 'u') {
-            put(out, format.substr(0, mark + 1));
-            format.remove_prefix(mark + 1);
-            continue;
+void writeTemplate(std::ostream& out, std::string_view text, const UnitName& unit) {
+    for (std::size_t slot = text.find("${"); slot != std::string_view::npos; slot = text.find("${")) {
+        writeBytes(out, text.substr(0, slot));
+        const std::size_t end = text.find('}', slot);
+        const std::string_view name = text.substr(slot + 2, end - slot - 2);
+        if (name == "unit") {
+            writeText(out, unit.text);
+        } else if (name == "graphic-page") {
+            writeLinkTarget(out, unitFileName(unit.linkName, UnitFile::GraphicPage));
+        } else if (name == "description-page") {
+            writeLinkTarget(out, unitFileName(unit.linkName, UnitFile::DescriptionPage));
+        } else if (name == "picture") {
+            writeLinkTarget(out, unitFileName(unit.linkName, UnitFile::Picture));
         }
-        put(out, format.substr(0, mark));
-        if (what == 's') {
-            writeText(out, text);
-        } else {
-            writeLinkTarget(out, link);
-        }
-        format.remove_prefix(mark + 2);
+        text.remove_prefix(end + 1);
     }
-    put(out, format);
+    writeBytes(out, text);
 }
 
 void writeSpaces(std::ostream& out, std::size_t count) {
     static const std::string kSpaces(512, ' ');
     while (count > 0) {
         const std::size_t chunk = std::min(count, kSpaces.size());
-        put(out, std::string_view(kSpaces.data(), chunk));
+        writeBytes(out, std::string_view(kSpaces.data(), chunk));
         count -= chunk;
     }
 }

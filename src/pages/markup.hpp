@@ -1,4 +1,4 @@
-// Writing texts into the pages: markup characters as references, and in link
+// Writing into the pages: markup characters as references, and in link
 // targets also the bytes that would make a browser read another file.
 #pragma once
 
@@ -6,18 +6,17 @@
 #include <ostream>
 #include <string_view>
 
+#include "pages/page_names.hpp"
+
 namespace cxl {
 
-// The work unit as the pages use it: the whole name in titles and headings;
-// in link targets only its part after the last folder separator, since the
-// picture and both pages lie in one folder.
-struct UnitName {
-    std::string_view text;
-    std::string_view linkName;
-};
+// Bytes as they are, straight into the stream's buffer. A short write marks
+// the stream bad, and after it nothing more is attempted: the page is lost
+// anyway.
+void writeBytes(std::ostream& out, std::string_view bytes);
 
-// `folderSeparators` is the host's: "/" here, also the backslash on Windows.
-UnitName unitNameFor(std::string_view unitName, std::string_view folderSeparators);
+// `count` spaces of indentation.
+void writeSpaces(std::ostream& out, std::size_t count);
 
 // & < > and " as references; valid UTF-8 of characters that XML allows as it
 // is; a character that XML does not allow as "&#xFFFD;"; a byte that is not
@@ -30,12 +29,9 @@ void writeText(std::ostream& out, std::string_view text);
 // the file that was written.
 void writeLinkTarget(std::ostream& out, std::string_view text);
 
-// Writes one line or line fragment of a page: `format` as it is, with each
-// "%s" replaced by writeText(text) and each "%u" by writeLinkTarget(link).
-void writeLine(std::ostream& out, std::string_view format, std::string_view text = {},
-               std::string_view link = {});
-
-// `count` spaces of indentation.
-void writeSpaces(std::ostream& out, std::size_t count);
+// Writes a line, or a piece of one, of a page's fixed text, in which
+// "${unit}" stands for the unit's name as text, and "${graphic-page}",
+// "${description-page}" and "${picture}" for links to the unit's files.
+void writeTemplate(std::ostream& out, std::string_view text, const UnitName& unit);
 
 }  // namespace cxl

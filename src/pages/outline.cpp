@@ -19,7 +19,7 @@ struct ListFrame {
     ChildList::const_iterator next;
     ChildList::const_iterator end;
     int indent;                 // of its "<ul>" and "</ul>" lines
-    std::uint64_t stretch;      // path stretch that its items continue
+    std::uint64_t segment;      // the path segment that its items continue
     std::size_t marksAtItem;    // marks to keep when the open item closes
     bool itemOpen = false;
 };
@@ -27,20 +27,21 @@ struct ListFrame {
 // Writes top-level items. It owns what the walk needs to remember: which
 // nodes were told (`visited`), and which linking phrases stand on the current
 // path since its last concept, so that a cycle made only of phrases is told
-// once and not followed again. Each expanded concept opens a new stretch of
-// the path; a phrase marked with the current stretch is on it.
+// once and not followed again. The path is cut into segments, each begun by
+// an item or an expanded concept and numbered anew; a phrase marked with the
+// number of the current segment is on it.
 class Walk {
 public:
     Walk(std::ostream& out, std::size_t nodeCount)
-        : out_(out), visited_(nodeCount, false), pathMark_(nodeCount, 0) {}
+        : out_(out), visited_(nodeCount, false), segmentOf_(nodeCount, 0) {}
 
     void writeItem(const MapNode& start) {
         if (out_.fail()) return;  // nothing more can reach the page
-        writeLine(out_, "      <li>");
+        writeBytes(out_, "      <li>");
         indentLevel_ = kTopIndent;
-        currentStretch_ = ++lastStretch_;
+        currentSegment_ = ++lastSegment_;
         writeSubtree(start);
-        writeLine(out_, "      </li>\n");
+        writeBytes(out_, "      </li>\n");
     }
 
     [[nodiscard]] bool visited(const MapNode& node) const { return visited_[node.index]; }
@@ -56,25 +57,25 @@ private:
             ListFrame& frame = frames_.back();
             if (frame.itemOpen) {
                 writeSpaces(out_, static_cast<std::size_t>(frame.indent + 2));
-                writeLine(out_, "</li>\n");
+                writeBytes(out_, "</li>\n");
                 unmarkTo(frame.marksAtItem);
                 frame.itemOpen = false;
             }
             if (frame.next == frame.end) {
                 indentLevel_ = frame.indent;
                 writeSpaces(out_, static_cast<std::size_t>(frame.indent));
-                writeLine(out_, "</ul>\n");
+                writeBytes(out_, "</ul>\n");
                 frames_.pop_back();
                 continue;
             }
             const MapNode* target = *frame.next;
             ++frame.next;
             writeSpaces(out_, static_cast<std::size_t>(frame.indent + 2));
-            writeLine(out_, "<li>");
+            writeBytes(out_, "<li>");
             frame.itemOpen = true;
             frame.marksAtItem = marks_.size();
             indentLevel_ = frame.indent + 4;
-            currentStretch_ = frame.stretch;
+            currentSegment_ = frame.segment;
             follow(*target);  // may push a frame: `frame` is not used after this
             if (out_.fail()) break;  // nothing more can reach the page
         }
@@ -91,16 +92,16 @@ private:
             if (node->kind == NodeKind::Concept) {
                 if (visited_[node->index]) return;
                 markVisited(*node);
-                if (!node->children.empty()) openList(*node, ++lastStretch_);
+                if (!node->children.empty()) openList(*node, ++lastSegment_);
                 return;
             }
-            std::uint64_t& mark = pathMark_[node->index];
-            if (mark == currentStretch_) return;  // a cycle of phrases
+            std::uint64_t& mark = segmentOf_[node->index];
+            if (mark == currentSegment_) return;  // a cycle of phrases
             if (!visited_[node->index]) markVisited(*node);
             marks_.emplace_back(node->index, mark);
-            mark = currentStretch_;
-            if (node->children.size() > 1) {
-                openList(*node, currentStretch_);
+            mark = currentSegment_;
+            if (node->childCount() > 1) {
+                openList(*node, currentSegment_);
                 return;
             }
             if (node->children.empty()) return;
@@ -113,16 +114,15 @@ private:
     // list of its targets follows, else by one space.
     void writeNodeText(const MapNode& node) {
         if (node.kind == NodeKind::Concept) {
-            if (visited_[node.index] && node.childCount > 0) {
-                italicsUsed_ = true;
-                writeLine(out_, "<em>%s</em>\n", node.label);
-            } else {
-                writeLine(out_, "<strong>%s</strong>\n", node.label);
-            }
+            const bool toldBefore = visited_[node.index] && node.childCount() > 0;
+            italicsUsed_ = italicsUsed_ || toldBefore;
+            writeBytes(out_, toldBefore ? "<em>" : "<strong>");
+            writeText(out_, node.label);
+            writeBytes(out_, toldBefore ? "</em>\n" : "</strong>\n");
             return;
         }
         writeText(out_, node.label);
-        writeLine(out_, node.childCount > 1 ? "\n" : " ");
+        writeBytes(out_, node.childCount() > 1 ? "\n" : " ");
     }
 
     void markVisited(const MapNode& node) {
@@ -130,18 +130,18 @@ private:
         ++visitedCount_;
     }
 
-    void openList(const MapNode& owner, std::uint64_t stretch) {
+    void openList(const MapNode& owner, std::uint64_t segment) {
         const int indent = indentLevel_;
         writeSpaces(out_, static_cast<std::size_t>(indent));
-        writeLine(out_, "<ul>\n");
+        writeBytes(out_, "<ul>\n");
         indentLevel_ = indent + 2;
-        frames_.push_back(ListFrame{owner.children.begin(), owner.children.end(), indent, stretch, 0});
+        frames_.push_back(ListFrame{owner.children.begin(), owner.children.end(), indent, segment, 0});
     }
 
     void unmarkTo(std::size_t size) {
         while (marks_.size() > size) {
             const auto [index, previous] = marks_.back();
-            pathMark_[index] = previous;
+            segmentOf_[index] = previous;
             marks_.pop_back();
         }
     }
@@ -151,9 +151,9 @@ private:
     bool italicsUsed_ = false;
     std::vector<bool> visited_;
     std::size_t visitedCount_ = 0;
-    std::vector<std::uint64_t> pathMark_;  // 0: on no stretch
-    std::uint64_t lastStretch_ = 0;
-    std::uint64_t currentStretch_ = 0;
+    std::vector<std::uint64_t> segmentOf_;  // of each phrase on the path; 0: none
+    std::uint64_t lastSegment_ = 0;
+    std::uint64_t currentSegment_ = 0;
     std::vector<std::pair<std::uint32_t, std::uint64_t>> marks_;  // to undo, in order
     std::vector<ListFrame> frames_;
 };
@@ -183,21 +183,26 @@ bool needsOwnLanguage(std::string_view tag) {
 OutlineResult writeOutline(std::ostream& out, const ConceptMap& map) {
     if (map.nodeCount() == 0) return {};  // an empty list would not be valid XHTML
     if (needsOwnLanguage(map.language)) {
-        writeLine(out, "    <ul xml:lang=\"%s\" lang=\"%s\">\n", map.language);
+        // A well-formed tag holds no markup character.
+        writeBytes(out, "    <ul xml:lang=\"");
+        writeBytes(out, map.language);
+        writeBytes(out, "\" lang=\"");
+        writeBytes(out, map.language);
+        writeBytes(out, "\">\n");
     } else {
-        writeLine(out, "    <ul>\n");
+        writeBytes(out, "    <ul>\n");
     }
     Walk walk(out, map.nodeCount());
-    for (const NodeLink& root : map.roots) walk.writeItem(*root.target);
+    for (const NodeLink& root : map.rootList) walk.writeItem(*root.target);
     // Whatever no root reaches is told too: a picture's long description
     // leaves nothing out.
-    for (const NodeList* nodes : {&map.concepts, &map.phrases}) {
+    for (const NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         if (walk.allVisited()) break;
         for (const MapNode* node : topMostFirst(*nodes)) {
             if (!walk.visited(*node)) walk.writeItem(*node);
         }
     }
-    writeLine(out, "    </ul>\n");
+    writeBytes(out, "    </ul>\n");
     return OutlineResult{walk.italicsUsed()};
 }
 

@@ -8,6 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <iostream>
+
+#include "driver/line_ends.hpp"
 #include "map/encoding.hpp"
 
 namespace cxltest {
@@ -54,6 +57,17 @@ std::optional<fs::path> corpusDir() {
 bool inCi() {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string(ci) == "true";
+}
+
+cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, bool crLf) {
+    cxl::DocumentDecoder decoder;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;  // as the program reads
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        if (!decoder.feed(bytes.substr(at, kPiece))) return cxl::LoadStatus::NotXml;
+    }
+    if (!decoder.finish()) return cxl::LoadStatus::NotXml;
+    if (crLf) cxl::joinCrLf(decoder.text());
+    return cxl::loadMap({-1, std::move(decoder.text())}, map, std::cerr);
 }
 
 std::string utf16WithMark(const std::string& utf8, bool bigEndian) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "map/loader.hpp"
+
 namespace cxltest {
 
 namespace fs = std::filesystem;
@@ -40,6 +42,11 @@ fs::path sourceDir();
 std::optional<fs::path> corpusDir();
 // In CI a missing corpus or tool is a failure, elsewhere a skip.
 bool inCi();
+
+// A CXL file's bytes into `map`, as a run reads them: checked and decoded,
+// each CR LF joined when `crLf`, then loaded. Bytes that are not XML text
+// give NotXml.
+cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, bool crLf = false);
 
 // UTF-8 text as UTF-16 with its byte-order mark, in either byte order.
 std::string utf16WithMark(const std::string& utf8, bool bigEndian);

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: temporary folders, files, and running the
-// program as a process with scripted standard input.
+// Running the program as a process with scripted standard input, and
+// reading what it wrote; POSIX hosts only.
 #pragma once
 
 #include <filesystem>

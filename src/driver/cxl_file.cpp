@@ -1,0 +1,122 @@
+#include "driver/cxl_file.hpp"
+
+#include <streambuf>
+#include <vector>
+
+#include "driver/line_ends.hpp"
+#include "driver/platform.hpp"
+#include "map/encoding.hpp"
+#include "map/loader.hpp"
+
+namespace cxl {
+
+namespace {
+
+// The bytes of the file from where it stands to its end, each piece fed to
+// `decoder`; the reading stops at the first piece that is not XML text.
+Status readToEnd(CxlFile& file, const std::string& cxlPath, DocumentDecoder& decoder, std::uint64_t& bytesRead) {
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::vector<char> piece(kPiece);
+    bytesRead = 0;
+    while (true) {
+        const long got = host::readSome(file.fd(), piece.data(), piece.size());
+        if (got < 0) return Failure{Problem::CxlUnreadable, cxlPath};
+        if (got == 0) break;
+        bytesRead += static_cast<std::uint64_t>(got);
+        if (!decoder.feed({piece.data(), static_cast<std::size_t>(got)})) return Failure{Problem::NotXml, cxlPath};
+    }
+    if (!decoder.finish()) return Failure{Problem::NotXml, cxlPath};
+    return std::nullopt;
+}
+
+Status statusOf(LoadStatus status, const std::string& cxlPath) {
+    switch (status) {
+        case LoadStatus::Loaded: return std::nullopt;
+        case LoadStatus::NotXml: return Failure{Problem::NotXml, cxlPath};
+        case LoadStatus::OutOfMemory: return Failure{Problem::OutOfMemory, {}};
+        case LoadStatus::MissingNode: break;
+    }
+    return Failure{Problem::MissingNode, {}};
+}
+
+// Mini-XML's messages of a parse whose verdict may not stand, kept without
+// memory of their own: memory may be what ran out.
+class HeldMessages : public std::streambuf {
+public:
+    HeldMessages() { setp(text_, text_ + sizeof text_); }
+    [[nodiscard]] std::string_view text() const { return {pbase(), static_cast<std::size_t>(pptr() - pbase())}; }
+
+private:
+    char text_[4096];
+};
+
+// The whole document in memory: every read is the program's own.
+Status loadFromMemory(CxlFile& file, const std::string& cxlPath, ConceptMap& map, std::ostream& parserMessages,
+                      std::uint64_t& bytesRead) {
+    DocumentDecoder decoder(host::sizeOfFile(file.fd()));
+    if (Status read = readToEnd(file, cxlPath, decoder, bytesRead)) return read;
+    file.close();
+    if (host::kCrLfLineEnds) joinCrLf(decoder.text());
+    return statusOf(loadMap({-1, std::move(decoder.text())}, map, parserMessages), cxlPath);
+}
+
+}  // namespace
+
+CxlFile CxlFile::open(const std::string& path) { return CxlFile(host::openForReading(path)); }
+
+CxlFile& CxlFile::operator=(CxlFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void CxlFile::close() {
+    if (fd_ >= 0) host::closeFile(fd_);
+    fd_ = -1;
+}
+
+// A regular UTF-8 file is checked, then parsed in place, as Mini-XML reads a
+// file itself; a pipe can be read only once, and UTF-16 and the host's line
+// ends need a conversion first: those are parsed from memory.
+Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, ConceptMap& map,
+                                   std::ostream& parserMessages) {
+    std::uint64_t bytesRead = 0;
+    const std::size_t size = host::sizeOfFile(file.fd());
+    if (size == 0 || host::kCrLfLineEnds) {
+        if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+        return bytesRead;
+    }
+    DocumentDecoder checker(size, false);
+    if (Status read = readToEnd(file, cxlPath, checker, bytesRead)) return *read;
+    if (checker.keepsText()) {  // UTF-16, decoded as it was checked
+        file.close();
+        if (Status loaded = statusOf(loadMap({-1, std::move(checker.text())}, map, parserMessages), cxlPath)) {
+            return *loaded;
+        }
+        return bytesRead;
+    }
+    if (!host::rewindFile(file.fd())) return Failure{Problem::CxlUnreadable, cxlPath};
+    HeldMessages held;
+    std::ostream heldMessages(&held);
+    const LoadStatus inPlace = loadMap({file.fd(), {}}, map, heldMessages);
+    if (inPlace == LoadStatus::Loaded && host::positionOf(file.fd()) == bytesRead) {
+        file.close();
+        return bytesRead;
+    }
+    if (inPlace == LoadStatus::OutOfMemory) {
+        parserMessages << held.text() << std::flush;
+        return Failure{Problem::OutOfMemory, {}};
+    }
+    // Mini-XML takes a read that fails for the end of the file, so its
+    // verdict stands only on a whole success. Anything else is judged again
+    // from memory; where the same bytes load there, Mini-XML's reading failed.
+    releaseMap(map);
+    if (!host::rewindFile(file.fd())) return Failure{Problem::CxlUnreadable, cxlPath};
+    if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+    return Failure{Problem::CxlUnreadable, cxlPath};
+}
+
+}  // namespace cxl
