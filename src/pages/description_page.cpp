@@ -8,8 +8,15 @@ namespace cxl {
 
 namespace {
 
+// On a narrow screen (a phone, or 400 % zoom) each level is indented by a
+// twentieth of the width left to it, so that no outline, however deep, is
+// wider than the screen, and a long word breaks; wider screens see the
+// browser's own indentation.
 constexpr std::string_view kBeforeOutline[] = {
     "    <title>Descripci&oacute;n del mapa conceptual de ${unit}</title>\n",
+    "    <style type=\"text/css\">\n",
+    "      @media (max-width: 40em) { ul { padding-left: 5%; } li { overflow-wrap: break-word; } }\n",
+    "    </style>\n",
     "  </head>\n",
     "  <body>\n",
     "    <h1>Descripci&oacute;n del mapa conceptual de ${unit}</h1>\n",
