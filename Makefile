@@ -9,7 +9,7 @@ BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all build run test sanitize fuzz bench windows browser-deps packages test-packages clean
+.PHONY: all build program run test browser-node18 sanitize fuzz bench windows browser-deps packages test-packages clean
 
 all: build
 
@@ -28,14 +28,23 @@ build/CMakeCache.txt: | packages
 build: packages build/CMakeCache.txt
 	cmake --build --preset default
 
+# The program alone, quietly (its output kept in build-install/build.log and
+# shown when the build fails): no tests, no tools.
+build-install/CMakeCache.txt: | packages
+	@cmake --preset install > /dev/null
+
+program: packages build-install/CMakeCache.txt
+	@echo "Building cxl2xhtml (build-install/build.log)"
+	@cmake --build --preset install -j "$$(nproc)" > build-install/build.log 2>&1 || { cat build-install/build.log; exit 1; }
+
 # A fresh folder holding the example map as mc.cxl and its picture; the tool
 # runs there, interactive: Enter three times goes through on the defaults.
-run: build
-	rm -rf build/run
-	mkdir -p build/run
-	cp examples/mapa.cxl build/run/mc.cxl
-	cp examples/mapa.png build/run/SIGXX_MapaConceptual.png
-	cd build/run && ../cxl2xhtml
+run: program
+	@rm -rf build/run
+	@mkdir -p build/run
+	@cp examples/mapa.cxl build/run/mc.cxl
+	@cp examples/mapa.png build/run/SIGXX_MapaConceptual.png
+	@cd build/run && ../../build-install/cxl2xhtml
 	@echo "Pages in $(CURDIR)/build/run/"
 
 test: test-packages
@@ -65,6 +74,12 @@ fuzz: packages
 # build-windows/cxl2xhtml-VERSION-win64.zip.
 windows:
 	scripts/windows
+
+# The browser check once more, under Debian 12's own Node.js 18 (CI runs it).
+browser-node18: test-packages
+	@$(MAKE) --no-print-directory build/CMakeCache.txt
+	cmake --build --preset default --target cxl2xhtml
+	scripts/browser-check-node18
 
 bench: build
 	@scripts/install-packages strace

@@ -143,7 +143,9 @@ void runCase(const Case& c, bool& late) {
             options.failingClose = true;
         } else if (key == "output-limit") {
             options.outputLimit = std::stoul(raw);
-        } else if (key == "signal-after" || key == "signal-at-pause") {
+        } else if (key == "terminal") {
+            options.terminal = true;
+        } else if (key == "signal-after" || key == "signal-at-pause" || key == "type-at-pause") {
             signals.emplace_back(key, raw);
         } else {
             checks.emplace_back(key, raw);
@@ -155,11 +157,24 @@ void runCase(const Case& c, bool& late) {
     // Root writes anywhere: it runs the program as nobody, whom the folder
     // does not let write.
     options.asNobody = readOnly && ::geteuid() == 0;
+    if (options.asNobody && !othersReach(dir.path())) {
+        GTEST_SKIP() << "nobody cannot reach " << dir.path() << ": a folder on the way lets no others through";
+    }
     if (readOnly && !options.asNobody) ::chmod(dir.path().c_str(), 0555);
     RunResult result;
+    std::string settingsBefore;
+    std::string settingsAfter;
     {
         Child child(dir.path(), options, !signals.empty());
+        settingsBefore = child.startingTerminalSettings();
         for (const auto& [kind, raw] : signals) {
+            if (kind == "type-at-pause") {
+                ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
+                EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
+                child.type(decode(raw, vars));
+                EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;
+                continue;
+            }
             ASSERT_TRUE(child.waitForOutput(decode(splitLine(raw).second, vars))) << raw;
             if (kind == "signal-at-pause") {
                 EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
@@ -167,6 +182,7 @@ void runCase(const Case& c, bool& late) {
             ::kill(child.pid(), kSignals.at(splitLine(raw).first));
         }
         result = child.finish(options.outputLimit);
+        settingsAfter = child.terminalSettings();
     }
     late = std::any_of(signals.begin(), signals.end(), [](const auto& s) { return s.first == "signal-after"; }) &&
            result.out.find("Salida generada.") != std::string::npos;
@@ -190,6 +206,21 @@ void runCase(const Case& c, bool& late) {
             EXPECT_EQ(result.exitCode, std::stoi(raw)) << result.err;
         } else if (key == "out") {
             EXPECT_EQ(result.out, decode(raw, vars));
+        } else if (key == "out-has") {
+            // What a terminal shows, without its carriage returns and the
+            // escape sequences that Wine's console adds.
+            std::string out;
+            for (std::size_t i = 0; i < result.out.size(); ++i) {
+                if (result.out.compare(i, 2, "\x1B[") == 0) {
+                    i = result.out.find_first_of("ABCDEFGHJKSTfhlmnsu", i + 2);
+                } else if (result.out[i] != '\r') {
+                    out += result.out[i];
+                }
+            }
+            EXPECT_NE(out.find(decode(raw, vars)), std::string::npos) << out;
+        } else if (key == "terminal-restored") {
+            EXPECT_FALSE(settingsBefore.empty());
+            EXPECT_EQ(settingsAfter, settingsBefore) << "the terminal's settings changed";
         } else if (key == "err") {
             EXPECT_EQ(result.err, decode(raw, vars));
         } else if (key == "err-ends") {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "driver/line_ends.hpp"
+#include "driver/platform.hpp"
 
 namespace cxl {
 
@@ -29,10 +30,21 @@ std::string readAnswer(Console& console, std::string_view prompt, std::string_vi
     console.out << prompt << std::flush;
     std::string line = readLine(console.in);
     line.resize(std::min(line.size(), line.find('\0')));
+    if (host::kQuotedAnswers && line.size() > 1 && line.front() == '"' && line.back() == '"') {
+        line = line.substr(1, line.size() - 2);  // a double quote is no part of such a name
+    }
     return line.empty() ? std::string(fallback) : line;
 }
 
 }  // namespace
+
+void waitForKey(Console& console) {
+    if (console.keyboard) {
+        host::waitForKey();
+    } else {
+        console.in.get();
+    }
+}
 
 void handleOptions(int argc, const char* const* argv, std::ostream& err) {
     const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";

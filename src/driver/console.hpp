@@ -15,7 +15,12 @@ struct Console {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    bool keyboard = false;  // `in` is a terminal: a pause ends at any key
 };
+
+// Waits at a pause: on a keyboard for any key, elsewhere for one byte (the
+// end of input ends the wait).
+void waitForKey(Console& console);
 
 // Notes on standard error about the option arguments; changes nothing.
 void handleOptions(int argc, const char* const* argv, std::ostream& err);

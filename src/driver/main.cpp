@@ -1,12 +1,11 @@
 // cxl2xhtml: turns one concept map (CXL) into a graphic page and a textual
 // description page, both XHTML 1.0 Strict.
-#include <iostream>
-
 #include "driver/platform.hpp"
 #include "driver/run.hpp"
 
 int main(int argc, char** argv) {
     cxl::host::prepareProcess();
-    cxl::Console console{cxl::host::consoleInput(), std::cout, std::cerr};
+    cxl::Console console{cxl::host::consoleInput(), cxl::host::consoleOutput(), cxl::host::consoleErrors(),
+                         cxl::host::inputIsKeyboard()};
     return cxl::run(argc, argv, console);
 }

@@ -21,8 +21,22 @@ extern const std::string_view kFolderSeparators;
 // the CXL file, in an answer) is a line feed.
 extern const bool kCrLfLineEnds;
 
+// Whether an answer in double quotes stands for the name inside them, as
+// Windows' "Copy as path" and a file dropped on the console write a name.
+extern const bool kQuotedAnswers;
+
 // Standard input as UTF-8 text; on a console, what the user types.
 std::istream& consoleInput();
+// Standard output and error; on a console, text it shows as written.
+std::ostream& consoleOutput();
+std::ostream& consoleErrors();
+// Whether standard input is a terminal (a console on Windows): then a pause
+// ends at any key.
+bool inputIsKeyboard();
+// Waits for the first key that types something (a letter, Space, Enter,
+// Esc, or one typed ahead), without Enter and without echoing it; the
+// terminal is as it was afterwards, and also when a signal ends the wait.
+void waitForKey();
 
 // Ignores a closed standard output and the file-size signal (a failed write
 // then says so); makes each interruption (Ctrl+C, a closed terminal,

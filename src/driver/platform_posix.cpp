@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <array>
@@ -18,6 +19,7 @@ namespace cxl::host {
 
 const std::string_view kFolderSeparators = "/";
 const bool kCrLfLineEnds = false;
+const bool kQuotedAnswers = false;
 
 namespace {
 
@@ -26,7 +28,18 @@ constexpr std::array<int, 4> kInterruptions = {SIGINT, SIGHUP, SIGTERM, SIGQUIT}
 mode_t creationMask = 022;
 sigset_t startMask;
 
+// The terminal's own settings while a pause has changed them, for the
+// handler to put back.
+termios terminalSettings{};
+volatile sig_atomic_t terminalChanged = 0;
+
+void restoreTerminal() {
+    if (terminalChanged != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &terminalSettings);
+    terminalChanged = 0;
+}
+
 extern "C" void onInterruption(int signal) {
+    restoreTerminal();
     removeRunFilesOnInterruption();
     // Ends the process as the signal itself would: the handler was reset.
     ::raise(signal);
@@ -94,6 +107,31 @@ void prepareProcess() {
 }
 
 std::istream& consoleInput() { return std::cin; }
+
+std::ostream& consoleOutput() { return std::cout; }
+
+std::ostream& consoleErrors() { return std::cerr; }
+
+bool inputIsKeyboard() { return ::isatty(STDIN_FILENO) == 1; }
+
+// Keys arrive one by one, unechoed (Ctrl+C still interrupts); what was typed
+// ahead is kept, since it counts, and what follows the key (the rest of an
+// Esc sequence) is dropped, so that the shell does not receive it.
+void waitForKey() {
+    termios raw{};
+    if (::tcgetattr(STDIN_FILENO, &terminalSettings) != 0) return;
+    raw = terminalSettings;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    terminalChanged = 1;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    char key = 0;
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    restoreTerminal();
+}
 
 int openForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 

@@ -23,6 +23,7 @@ namespace cxl::host {
 
 const std::string_view kFolderSeparators = "/\\";
 const bool kCrLfLineEnds = true;
+const bool kQuotedAnswers = true;
 
 namespace {
 
@@ -116,7 +117,92 @@ private:
     bool ended_ = false;
 };
 
+// A console shows text written to it as UTF-16 the same on every Windows
+// and under Wine, where bytes in its code page may not be; so UTF-8 is
+// turned into UTF-16 for it, a character cut by the end of a piece kept for
+// the next.
+class ConsoleOutputBuffer : public std::streambuf {
+public:
+    explicit ConsoleOutputBuffer(HANDLE console) : console_(console) { setp(buffer_, buffer_ + sizeof buffer_); }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override {
+        const std::string text = cut_ + std::string(pbase(), pptr());
+        setp(buffer_, buffer_ + sizeof buffer_);
+        std::size_t whole = text.size();  // up to the last character that is complete
+        for (std::size_t back = 1; back <= std::min<std::size_t>(3, text.size()); ++back) {
+            const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+            if ((byte & 0xC0) == 0x80) continue;
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (length > back) whole = text.size() - back;
+            break;
+        }
+        cut_ = text.substr(whole);
+        const std::wstring shown = wide(text.substr(0, whole));
+        DWORD written = 0;
+        return shown.empty() || WriteConsoleW(console_, shown.data(), static_cast<DWORD>(shown.size()), &written,
+                                              nullptr) != 0
+                   ? 0
+                   : -1;
+    }
+
+private:
+    HANDLE console_;
+    std::string cut_;
+    char buffer_[4096];
+};
+
+// Standard output or error: through the console as UTF-16 where it is one,
+// else the C++ stream as it is (bytes, each line feed as CR LF).
+std::ostream& consoleStream(DWORD handle, std::ostream& bytes) {
+    HANDLE output = GetStdHandle(handle);
+    DWORD mode = 0;
+    if (GetConsoleMode(output, &mode) == 0) return bytes;
+    auto* buffer = new ConsoleOutputBuffer(output);  // lives as long as the process
+    auto* stream = new std::ostream(buffer);
+    stream->setf(std::ios::unitbuf);
+    return *stream;
+}
+
 }  // namespace
+
+std::ostream& consoleOutput() {
+    static std::ostream& stream = consoleStream(STD_OUTPUT_HANDLE, std::cout);
+    return stream;
+}
+
+std::ostream& consoleErrors() {
+    static std::ostream& stream = consoleStream(STD_ERROR_HANDLE, std::cerr);
+    return stream;
+}
+
+bool inputIsKeyboard() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// The first key pressed that types something, or one pressed ahead; a key
+// read so is not echoed, and the console's modes are not changed.
+void waitForKey() {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    INPUT_RECORD record{};
+    DWORD count = 0;
+    while (ReadConsoleInputW(input, &record, 1, &count) != 0 && count == 1) {
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown != 0 &&
+            record.Event.KeyEvent.uChar.UnicodeChar != 0) {
+            return;
+        }
+    }
+}
 
 std::istream& consoleInput() {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

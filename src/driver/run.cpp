@@ -51,7 +51,7 @@ int stopWithPause(Console& console, const Failure& failure) {
     releaseAllSignals();  // the pause must yield to Ctrl+C
     writeMessage(console.err, failure);
     console.err << kPauseText << std::flush;
-    console.in.get();
+    waitForKey(console);
     return kFatalStatus;
 }
 
@@ -95,7 +95,7 @@ int run(int argc, const char* const* argv, Console& console) {
         console.out << "Salida generada.\n" << kPauseText << std::flush;
         keepRunFiles();
     }
-    console.in.get();
+    waitForKey(console);
     return kCompleteStatus;
 }
 

@@ -11,9 +11,12 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <cstring>
 #include <grp.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 
@@ -55,10 +58,38 @@ RunResult runProgram(const fs::path& dir, const RunOptions& options) {
     return child.finish(options.outputLimit);
 }
 
-// The program with pipes on its three streams. Output goes to pipes, not
-// files, so that a file-size limit hits the pages only.
+namespace {
+
+// A reason the program could not be started, told through a pipe that its
+// start closes.
+[[noreturn]] void cannotStart(int reasons, const char* what) {
+    const std::string reason = std::string(what) + ": " + std::strerror(errno);
+    if (::write(reasons, reason.data(), reason.size()) < 0) ::_exit(127);
+    ::_exit(127);
+}
+
+}  // namespace
+
+bool othersReach(const fs::path& path) {
+    for (fs::path at = path; at != at.parent_path(); at = at.parent_path()) {
+        if ((fs::status(at).permissions() & fs::perms::others_exec) == fs::perms::none) return false;
+    }
+    return true;
+}
+
+// The program with pipes on its three streams, or on a pseudo-terminal.
+// Output goes to pipes, not files, so that a file-size limit hits the pages
+// only.
 Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen) {
-    std::vector<std::string> argv{CXL2XHTML_BIN};
+    std::string program = CXL2XHTML_BIN;
+    if (options.asNobody) {
+        // Nobody may not pass the folders on the way to the build.
+        copy_.emplace();
+        fs::permissions(copy_->path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        fs::copy_file(program, *copy_ / "cxl2xhtml");
+        program = (*copy_ / "cxl2xhtml").string();
+    }
+    std::vector<std::string> argv{program};
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     std::vector<char*> rawArgv;
     for (std::string& arg : argv) rawArgv.push_back(arg.data());
@@ -66,14 +97,19 @@ Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen)
     int inPipe[2];
     int outPipe[2];
     int errPipe[2];
-    if (::pipe(inPipe) != 0 || ::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe");
-    pid_ = ::fork();
+    int reasonPipe[2];
+    if (::pipe(inPipe) != 0 || ::pipe(outPipe) != 0 || ::pipe(errPipe) != 0 || ::pipe2(reasonPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    pid_ = options.terminal ? ::forkpty(&terminal_, nullptr, nullptr, nullptr) : ::fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        ::dup2(inPipe[0], 0);
-        ::dup2(outPipe[1], 1);
-        ::dup2(errPipe[1], 2);
+        if (::chdir(dir.c_str()) != 0) cannotStart(reasonPipe[1], "chdir");
+        if (!options.terminal) {
+            ::dup2(inPipe[0], 0);
+            ::dup2(outPipe[1], 1);
+            ::dup2(errPipe[1], 2);
+        }
         for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) ::close(fd);
         const auto limit = [](int resource, long value) {
             const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
@@ -87,30 +123,62 @@ Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen)
         if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
         if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
         if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(125);
+            cannotStart(reasonPipe[1], "setuid");
         }
+        if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes to it
         if (options.failingClose) {
             ::setenv("LD_PRELOAD", CXL2XHTML_FAILING_CLOSE, 1);
             ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
         }
         ::execv(rawArgv[0], rawArgv.data());
-        ::_exit(127);
+        cannotStart(reasonPipe[1], "execv");
     }
-    ::close(inPipe[0]);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    in_ = inPipe[1];
-    out_ = outPipe[0];
-    err_ = errPipe[0];
+    startingSettings_ = terminalSettings();
+    ::close(reasonPipe[1]);
+    char reason[256];
+    const ssize_t told = ::read(reasonPipe[0], reason, sizeof reason);
+    ::close(reasonPipe[0]);
+    for (int fd : {inPipe[0], outPipe[1], errPipe[1]}) ::close(fd);
+    if (options.terminal) {
+        for (int fd : {inPipe[1], outPipe[0], errPipe[0]}) ::close(fd);
+        in_ = ::dup(terminal_);
+        out_ = ::dup(terminal_);
+    } else {
+        in_ = inPipe[1];
+        out_ = outPipe[0];
+        err_ = errPipe[0];
+    }
+    if (told > 0) {
+        finish();
+        throw std::runtime_error("the program did not start: " + std::string(reason, static_cast<std::size_t>(told)));
+    }
     ::signal(SIGPIPE, SIG_IGN);
-    const std::string input = options.input.value_or("");
-    if (::write(in_, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
-        throw std::runtime_error("write to the program failed");
+    // Keys typed before Wine's console has taken the terminal would reach
+    // it as lines, not keys: they wait for the first question, and there
+    // for the terminal to hand over keys one by one.
+    if (options.terminal && !waitForOutput("Introduce")) throw std::runtime_error("no question on the terminal");
+    for (int tenths = 0; options.terminal && programEndsLinesWithCrLf() && tenths < 100; ++tenths) {
+        termios settings{};
+        if (::tcgetattr(terminal_, &settings) == 0 && (settings.c_lflag & ICANON) == 0) break;
+        ::usleep(100000);
     }
-    if (!keepInputOpen) {
+    type(options.input.value_or(""));
+    if (!keepInputOpen && !options.terminal) {
         ::close(in_);
         in_ = -1;
     }
+}
+
+void Child::type(const std::string& keys) {
+    if (::write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+        throw std::runtime_error("write to the program failed");
+    }
+}
+
+std::string Child::terminalSettings() const {
+    termios settings{};
+    if (terminal_ < 0 || ::tcgetattr(terminal_, &settings) != 0) return {};
+    return std::string(reinterpret_cast<const char*>(&settings), sizeof settings);
 }
 
 Child::~Child() {
@@ -118,11 +186,14 @@ Child::~Child() {
         ::kill(pid_, SIGKILL);
         finish();
     }
+    if (terminal_ >= 0) ::close(terminal_);
 }
 
 bool Child::waitForOutput(const std::string& text) {
     char buffer[4096];
     while (outText_.find(text) == std::string::npos) {
+        pollfd output{out_, POLLIN, 0};
+        if (::poll(&output, 1, 60000) != 1) return false;  // a minute: no run takes longer
         const ssize_t got = ::read(out_, buffer, sizeof buffer);
         if (got <= 0) return false;
         outText_.append(buffer, static_cast<std::size_t>(got));
@@ -134,6 +205,18 @@ bool Child::stillRunning() {
     ::usleep(200000);
     int status = 0;
     return ::waitpid(pid_, &status, WNOHANG) == 0;
+}
+
+bool Child::endsWithin(int seconds) {
+    for (int tenths = 0; tenths < seconds * 10; ++tenths) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_) {
+            return true;
+        }
+        ::usleep(100000);
+    }
+    ::kill(pid_, SIGKILL);
+    return false;
 }
 
 RunResult Child::finish(std::optional<std::size_t> outputLimit) {
@@ -149,7 +232,7 @@ RunResult Child::finish(std::optional<std::size_t> outputLimit) {
     RunResult result;
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     std::string* sinks[2] = {&outText_, &result.err};
-    int open = out_ >= 0 ? 2 : 1;
+    int open = (out_ >= 0 ? 1 : 0) + (err_ >= 0 ? 1 : 0);
     char buffer[65536];
     while (open > 0) {
         if (::poll(fds, 2, -1) < 0) {

@@ -28,6 +28,7 @@ struct RunOptions {
     std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
     bool asNobody = false;                    // as root: run as the unprivileged user nobody
     bool failingClose = false;                // closing a page that has no name yet fails
+    bool terminal = false;                    // on a pseudo-terminal: standard input, output and error
 };
 
 // Whether the program under test writes its text with CR LF line ends (the
@@ -45,6 +46,9 @@ std::string asWritten(std::string text);
 
 // A page the program wrote, read through asWritten.
 std::string readPage(const fs::path& path);
+
+// Every folder from the root to `path` lets others through.
+bool othersReach(const fs::path& path);
 
 // Options with only standard input set.
 RunOptions withInput(std::string input);
@@ -64,8 +68,16 @@ public:
     [[nodiscard]] int pid() const { return pid_; }
     // Waits until standard output holds `text`; false when it ended first.
     bool waitForOutput(const std::string& text);
+    // Types `keys`, as on a keyboard when on a terminal.
+    void type(const std::string& keys);
+    // The terminal's settings now, and as they were when the program
+    // started, as bytes; empty when not on one.
+    [[nodiscard]] std::string terminalSettings() const;
+    [[nodiscard]] const std::string& startingTerminalSettings() const { return startingSettings_; }
     // Whether the program is still running, after a short wait.
     bool stillRunning();
+    // Whether it ends within `seconds`; killed when it does not.
+    bool endsWithin(int seconds);
     // Reads both streams to their end (standard output only up to
     // `outputLimit`, then closed) and waits; the status is 128 plus the
     // signal that ended it, if one did.
@@ -73,6 +85,9 @@ public:
 
 private:
     int pid_ = -1;
+    int terminal_ = -1;
+    std::string startingSettings_;
+    std::optional<TempDir> copy_;  // the program where nobody can reach it
     int in_ = -1;
     int out_ = -1;
     int err_ = -1;
