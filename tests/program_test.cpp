@@ -81,6 +81,7 @@ void runCase(const Case& c, bool& late) {
     std::vector<std::pair<std::string, std::string>> signals;  // kind, then the signal and the text
     std::vector<Line> checks;
     std::jthread feeder;  // joined however the case ends
+    std::optional<FatFolder> fat;  // unmounted before the folder goes
     std::size_t fed = 0;
     for (const Line& line : c.lines) {
         const std::string& key = line.first;  // named, not bound: lambdas below use them
@@ -105,6 +106,9 @@ void runCase(const Case& c, bool& late) {
             writeFile(at(0), utf16WithMark(rest(1), key == "utf16be"));
         } else if (key == "dir") {
             fs::create_directories(at(0));
+        } else if (key == "fat-folder") {
+            fat.emplace(at(0), std::stol(word(raw, 1, vars)));
+            if (!fat->mounted()) GTEST_SKIP() << fat->reason();
         } else if (key == "symlink") {
             fs::create_symlink(at(1), at(0));
         } else if (key == "fifo" || key == "feed") {
@@ -139,8 +143,8 @@ void runCase(const Case& c, bool& late) {
             options.fileSizeLimit = std::stol(raw);
         } else if (key == "umask") {
             options.umask = static_cast<unsigned>(std::stoul(raw, nullptr, 8));
-        } else if (key == "failing-close") {
-            options.failingClose = true;
+        } else if (key == "fault") {
+            options.faults += " " + raw;
         } else if (key == "output-limit") {
             options.outputLimit = std::stoul(raw);
         } else if (key == "terminal") {

@@ -86,24 +86,24 @@ TEST(Publication, HiddenNameWhereFilesCannotBeUnnamed) {
     TempDir dir;
     const std::string page = (dir / "T_Desc.html").string();
     cxl::host::PageDraft draft;
-    ASSERT_TRUE(cxl::host::createDraft(page, draft, false));
+    ASSERT_EQ(cxl::host::createDraft(page, draft, false), cxl::host::PageResult::Done);
     EXPECT_LT(draft.tempPath.size(), page.size());
     EXPECT_TRUE(fs::exists(draft.tempPath));
     cxl::removeRunFiles();
     EXPECT_TRUE(cxltest::listing(dir.path()).empty());
 
-    ASSERT_TRUE(cxl::host::createDraft(page, draft, false));
+    ASSERT_EQ(cxl::host::createDraft(page, draft, false), cxl::host::PageResult::Done);
     ASSERT_TRUE(cxl::host::writeAll(draft.fd, "page", 4));
     ASSERT_TRUE(cxl::host::finishDraft(draft));
-    EXPECT_EQ(cxl::host::publishDraft(draft, page), cxl::host::Publication::Named);
+    EXPECT_EQ(cxl::host::publishDraft(draft, page), cxl::host::PageResult::Done);
     EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{"T_Desc.html"});
     EXPECT_EQ(readFile(page), "page");
     cxl::keepRunFiles();
 
     cxl::host::PageDraft second;
-    ASSERT_TRUE(cxl::host::createDraft(page, second, false));
+    ASSERT_EQ(cxl::host::createDraft(page, second, false), cxl::host::PageResult::Done);
     ASSERT_TRUE(cxl::host::finishDraft(second));
-    EXPECT_EQ(cxl::host::publishDraft(second, page), cxl::host::Publication::Exists);
+    EXPECT_EQ(cxl::host::publishDraft(second, page), cxl::host::PageResult::Exists);
     cxl::host::discardDraft(second);
     EXPECT_EQ(cxltest::listing(dir.path()), std::vector<std::string>{"T_Desc.html"});
     EXPECT_EQ(readFile(page), "page");

@@ -99,6 +99,10 @@ Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, Co
         return bytesRead;
     }
     if (!host::rewindFile(file.fd())) return Failure{Problem::CxlUnreadable, cxlPath};
+    if (checker.startsWithBlank()) {  // rare, and passed over in memory only
+        if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+        return bytesRead;
+    }
     HeldMessages held;
     std::ostream heldMessages(&held);
     const LoadStatus inPlace = loadMap({file.fd(), {}}, map, heldMessages);

@@ -18,6 +18,7 @@ enum class Problem {
     PageExists,       // a page's name is taken
     PageNotCreated,   // a page cannot be made there
     PageNotWritten,   // a write, flush or close of a page failed
+    DescriptionTooLong,  // the description would pass its bound
 };
 
 struct Failure {

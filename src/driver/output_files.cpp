@@ -9,19 +9,19 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-Outcome<std::unique_ptr<PageFile>> beginPage(const std::string& path) {
-    host::PageDraft draft;
-    if (!host::createDraft(path, draft)) return Failure{Problem::PageNotCreated, path};
-    return std::make_unique<PageFile>(path, std::move(draft));
+Status statusOf(host::PageResult result, const std::string& path) {
+    switch (result) {
+        case host::PageResult::Done: return std::nullopt;
+        case host::PageResult::Exists: return Failure{Problem::PageExists, path};
+        case host::PageResult::CannotCreate: break;
+    }
+    return Failure{Problem::PageNotCreated, path};
 }
 
-Status publish(PageFile& page) {
-    switch (host::publishDraft(page.draft(), page.path())) {
-        case host::Publication::Named: return std::nullopt;
-        case host::Publication::Exists: return Failure{Problem::PageExists, page.path()};
-        case host::Publication::CannotCreate: break;
-    }
-    return Failure{Problem::PageNotCreated, page.path()};
+Outcome<std::unique_ptr<PageFile>> beginPage(const std::string& path) {
+    host::PageDraft draft;
+    if (Status created = statusOf(host::createDraft(path, draft), path)) return *created;
+    return std::make_unique<PageFile>(path, std::move(draft));
 }
 
 }  // namespace
@@ -31,9 +31,12 @@ CheckedFileBuffer::CheckedFileBuffer(int fd) : fd_(fd), buffer_(kBufferSize) {
 }
 
 bool CheckedFileBuffer::drain() {
-    if (!failed_ && !host::writeAll(fd_, pbase(), static_cast<std::size_t>(pptr() - pbase()))) failed_ = true;
+    const auto pending = static_cast<std::size_t>(pptr() - pbase());
+    if (!failed() && written_ + pending > limit_) tooLong_ = true;
+    if (!failed() && !host::writeAll(fd_, pbase(), pending)) failed_ = true;
+    written_ += pending;
     setp(buffer_.data(), buffer_.data() + buffer_.size());
-    return !failed_;
+    return !failed();
 }
 
 CheckedFileBuffer::int_type CheckedFileBuffer::overflow(int_type c) {
@@ -49,6 +52,7 @@ int CheckedFileBuffer::sync() { return drain() ? 0 : -1; }
 
 Status PageFile::checkWritten() {
     stream_.flush();
+    if (buffer_.tooLong()) return Failure{Problem::DescriptionTooLong, {}};
     if (buffer_.failed() || stream_.fail()) return Failure{Problem::PageNotWritten, path_};
     return std::nullopt;
 }
@@ -86,7 +90,7 @@ Status publishOutputFiles(OutputFiles& files) {
         // Both pages get their names, or neither keeps one.
         const HeldSignals held;
         for (PageFile* page : {files.graphicPage.get(), files.descriptionPage.get()}) {
-            if (Status named = publish(*page)) return named;
+            if (Status named = statusOf(host::publishDraft(page->draft(), page->path()), page->path())) return named;
         }
     }
     host::syncFolderOf(files.graphicPage->path());  // both pages lie in one folder

@@ -2,6 +2,7 @@
 // through a checked buffer, and naming both only once both are whole.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -14,14 +15,17 @@
 namespace cxl {
 
 // A stream buffer over a file descriptor that remembers any failed write and
-// attempts none after it.
+// attempts none after it, nor any that would pass its bound.
 class CheckedFileBuffer : public std::streambuf {
 public:
     explicit CheckedFileBuffer(int fd);
     CheckedFileBuffer(const CheckedFileBuffer&) = delete;
     CheckedFileBuffer& operator=(const CheckedFileBuffer&) = delete;
 
-    [[nodiscard]] bool failed() const { return failed_; }
+    [[nodiscard]] bool failed() const { return failed_ || tooLong_; }
+    [[nodiscard]] bool tooLong() const { return tooLong_; }
+    // The most bytes the file may take, each line end counted as a line feed.
+    void limitTo(std::uint64_t bytes) { limit_ = bytes; }
 
 protected:
     int_type overflow(int_type c) override;
@@ -32,6 +36,9 @@ private:
 
     int fd_;
     bool failed_ = false;
+    bool tooLong_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t limit_ = UINT64_MAX;
     std::vector<char> buffer_;
 };
 
@@ -45,6 +52,7 @@ public:
 
     [[nodiscard]] const std::string& path() const { return path_; }
     std::ostream& stream() { return stream_; }
+    void limitTo(std::uint64_t bytes) { buffer_.limitTo(bytes); }
     // Flushes what was written; a failure names the page.
     Status checkWritten();
     // Flushes the buffer and the file to the disk and closes it for writing.

@@ -67,16 +67,23 @@ void removeFileNow(const char* path);
 void closeNow(int fd);
 
 // A page written aside in the folder where it will be named: unnamed where
-// the file system allows, else under a hidden name no longer than the page's.
+// the file system allows, else under a hidden name no longer than the
+// page's. Where the file system can neither link a file nor rename it
+// without replacing (FAT, some network shares), the page itself, made in
+// place with exclusive creation.
 struct PageDraft {
     int fd = -1;
-    std::string tempPath;  // empty while unnamed
+    std::string tempPath;  // empty while unnamed, and in place
+    bool inPlace = false;
 };
 
-// False when no file of that name can be made there (no such folder, a name
-// too long, no rights). `unnamed` false asks for the hidden name, as on a
-// file system without unnamed files.
-bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed = true);
+enum class PageResult { Done, Exists, CannotCreate };
+
+// CannotCreate when no file of that name can be made there (no such folder,
+// a name too long, no rights); Exists when a page made in place finds its
+// name taken. `unnamed` false asks for the hidden name, as on a file system
+// without unnamed files.
+PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed = true);
 
 // Writes bytes of a page, each line feed as the host ends lines; false when
 // the write failed.
@@ -85,10 +92,9 @@ bool writeAll(int fd, const char* data, std::size_t size);
 // Flushes the draft to the disk and closes its writing handle.
 bool finishDraft(PageDraft& draft);
 
-enum class Publication { Named, Exists, CannotCreate };
 // Gives the finished draft its page name, never replacing a file; a named
 // page becomes a file of this run. Call it with interruptions held.
-Publication publishDraft(PageDraft& draft, const std::string& pagePath);
+PageResult publishDraft(PageDraft& draft, const std::string& pagePath);
 
 // Flushes the folder that holds `path`, so that its new names survive.
 void syncFolderOf(const std::string& path);

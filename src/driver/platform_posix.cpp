@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <iostream>
 #include <vector>
@@ -38,11 +39,18 @@ void restoreTerminal() {
     terminalChanged = 0;
 }
 
+// Every interruption is blocked while this runs, so that a second Ctrl+C
+// cannot cut the cleanup short; then the first signal ends the process as
+// it would have.
 extern "C" void onInterruption(int signal) {
     restoreTerminal();
     removeRunFilesOnInterruption();
-    // Ends the process as the signal itself would: the handler was reset.
-    ::raise(signal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // waits, blocked
+    sigset_t first;
+    sigemptyset(&first);
+    sigaddset(&first, signal);
+    ::sigprocmask(SIG_UNBLOCK, &first, nullptr);
 }
 
 std::string folderOf(const std::string& path) {
@@ -58,32 +66,34 @@ bool closeChecked(int& fd) {
     return ::close(closing) == 0;
 }
 
-// Where links cannot name a file without replacing another (FAT, some
-// network shares): the page is created in place, exclusively, from the draft.
-Publication copyInPlace(const std::string& source, const std::string& pagePath) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return Publication::CannotCreate;
-    int out = ::open(pagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return error == EEXIST ? Publication::Exists : Publication::CannotCreate;
-    }
-    addRunFile(pagePath);
-    std::vector<char> buffer(1 << 16);
-    bool ok = true;
-    ssize_t got = 0;
-    while (ok && (got = ::read(in, buffer.data(), buffer.size())) != 0) {
-        if (got < 0) {
-            ok = errno == EINTR;
-            continue;
+// Whether the file system can name the draft without replacing a file, by
+// linking it or by renaming it so; tried on a new hidden name, which the
+// draft then has.
+bool canNameWithoutReplacing(PageDraft& draft) {
+    for (char first = 'a'; first <= 'z'; ++first) {
+        std::string probe = draft.tempPath;
+        probe[probe.size() - kHiddenNameRandom] = first;
+        if (probe == draft.tempPath) continue;
+        addRunFile(probe);
+        if (::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, probe.c_str(), RENAME_NOREPLACE) == 0 ||
+            (::link(draft.tempPath.c_str(), probe.c_str()) == 0 && ::unlink(draft.tempPath.c_str()) == 0)) {
+            draft.tempPath = probe;
+            return true;
         }
-        ok = writeAll(out, buffer.data(), static_cast<std::size_t>(got));
+        if (errno != EEXIST) return false;  // else that name is taken: another
     }
-    ::close(in);
-    ok = ::fsync(out) == 0 && ok;
-    ok = closeChecked(out) && ok;
-    return ok ? Publication::Named : Publication::CannotCreate;
+    return false;
+}
+
+// The page itself, made in place with exclusive creation, and a file of
+// this run once it exists.
+PageResult createInPlace(const std::string& pagePath, PageDraft& draft) {
+    const HeldSignals held;
+    draft.fd = ::open(pagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (draft.fd < 0) return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
+    addRunFile(pagePath);
+    draft.inPlace = true;
+    return PageResult::Done;
 }
 
 }  // namespace
@@ -96,8 +106,8 @@ void prepareProcess() {
     ::sigprocmask(SIG_SETMASK, nullptr, &startMask);
     struct sigaction action {};
     action.sa_handler = onInterruption;
-    action.sa_flags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
     sigemptyset(&action.sa_mask);
+    for (const int signal : kInterruptions) sigaddset(&action.sa_mask, signal);
     for (const int signal : kInterruptions) {
         // A signal ignored by whoever started us (nohup) stays ignored.
         struct sigaction previous {};
@@ -176,30 +186,37 @@ void removeFileNow(const char* path) { ::unlink(path); }
 
 void closeNow(int fd) { ::close(fd); }
 
-bool createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
+PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
+    if (pagePath.size() >= PATH_MAX) return PageResult::CannotCreate;  // no page could be named so
     const std::string folder = folderOf(pagePath);
     const std::string_view name = splitPath(pagePath, kFolderSeparators).name;
     errno = 0;
     const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (nameMax < 0 && errno != 0) return false;  // no such folder
-    if (nameMax >= 0 && name.size() > static_cast<std::size_t>(nameMax)) return false;
+    if (nameMax < 0 && errno != 0) return PageResult::CannotCreate;  // no such folder
+    if (nameMax >= 0 && name.size() > static_cast<std::size_t>(nameMax)) return PageResult::CannotCreate;
     // An unnamed file disappears with the process, whatever ends it. It is
     // named later through /proc, so that is needed too.
     if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
         draft.fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (draft.fd >= 0) return true;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+        if (draft.fd >= 0) return PageResult::Done;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return PageResult::CannotCreate;
     }
     std::string pattern(splitPath(pagePath, kFolderSeparators).folder);
     pattern += hiddenDraftStem(name);
     pattern.append(kHiddenNameRandom, 'X');
-    const HeldSignals held;
-    draft.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (draft.fd < 0) return false;
-    draft.tempPath = pattern;
-    addRunFile(draft.tempPath);
+    {
+        const HeldSignals held;
+        draft.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (draft.fd < 0) return PageResult::CannotCreate;
+        draft.tempPath = pattern;
+        addRunFile(draft.tempPath);
+    }
+    if (!canNameWithoutReplacing(draft)) {
+        discardDraft(draft);
+        return createInPlace(pagePath, draft);
+    }
     ::fchmod(draft.fd, 0666 & ~creationMask);
-    return true;
+    return PageResult::Done;
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -217,7 +234,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 bool finishDraft(PageDraft& draft) {
     if (::fsync(draft.fd) != 0) return false;
-    if (draft.tempPath.empty()) {
+    if (draft.tempPath.empty() && !draft.inPlace) {
         // An unnamed file lives on through a second handle until it is named.
         const int reader = ::open(procPath(draft.fd).c_str(), O_RDONLY | O_CLOEXEC);
         if (reader < 0) return false;
@@ -228,29 +245,24 @@ bool finishDraft(PageDraft& draft) {
     return closeChecked(draft.fd);
 }
 
-Publication publishDraft(PageDraft& draft, const std::string& pagePath) {
+PageResult publishDraft(PageDraft& draft, const std::string& pagePath) {
+    if (draft.inPlace) return PageResult::Done;  // named from the start
     if (draft.tempPath.empty()) {
         if (::linkat(AT_FDCWD, procPath(draft.fd).c_str(), AT_FDCWD, pagePath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             addRunFile(pagePath);
             ::close(draft.fd);
             draft.fd = -1;
-            return Publication::Named;
+            return PageResult::Done;
         }
-        return errno == EEXIST ? Publication::Exists : Publication::CannotCreate;
+        return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
     }
     if (::link(draft.tempPath.c_str(), pagePath.c_str()) == 0 ||
         ::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, pagePath.c_str(), RENAME_NOREPLACE) == 0) {
         addRunFile(pagePath);
         ::unlink(draft.tempPath.c_str());
-        return Publication::Named;
+        return PageResult::Done;
     }
-    if (errno == EEXIST) return Publication::Exists;
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS) {
-        return Publication::CannotCreate;
-    }
-    const Publication copied = copyInPlace(draft.tempPath, pagePath);
-    ::unlink(draft.tempPath.c_str());
-    return copied;
+    return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
 }
 
 void syncFolderOf(const std::string& path) {
@@ -264,6 +276,7 @@ void discardDraft(PageDraft& draft) {
     if (draft.fd >= 0) ::close(draft.fd);
     draft.fd = -1;
     if (!draft.tempPath.empty()) ::unlink(draft.tempPath.c_str());
+    draft.tempPath.clear();
 }
 
 }  // namespace cxl::host

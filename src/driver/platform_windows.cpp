@@ -263,8 +263,8 @@ void removeFileNow(const char* path) {
 
 void closeNow(int fd) { _close(fd); }
 
-bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
-    if (!isPlainFilePath(pagePath)) return false;
+PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool) {
+    if (!isPlainFilePath(pagePath)) return PageResult::CannotCreate;
     const PathParts parts = splitPath(pagePath, kFolderSeparators);
     // Opened so that it can be deleted while open: a stop or Ctrl+C removes
     // it at once.
@@ -279,19 +279,19 @@ bool createDraft(const std::string& pagePath, PageDraft& draft, bool) {
                                   CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return false;
+            return PageResult::CannotCreate;
         }
         draft.fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
         if (draft.fd < 0) {
             CloseHandle(file);
             DeleteFileW(wide(temp).c_str());
-            return false;
+            return PageResult::CannotCreate;
         }
         draft.tempPath = temp;
         addRunFile(temp, draft.fd);
-        return true;
+        return PageResult::Done;
     }
-    return false;
+    return PageResult::CannotCreate;
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -322,16 +322,15 @@ bool finishDraft(PageDraft& draft) {
     return flushed && closed;
 }
 
-Publication publishDraft(PageDraft& draft, const std::string& pagePath) {
+PageResult publishDraft(PageDraft& draft, const std::string& pagePath) {
     // Without MOVEFILE_REPLACE_EXISTING a move never replaces a file.
     if (MoveFileExW(wide(draft.tempPath).c_str(), wide(pagePath).c_str(), MOVEFILE_WRITE_THROUGH) != 0) {
         addRunFile(pagePath);
         draft.tempPath.clear();
-        return Publication::Named;
+        return PageResult::Done;
     }
     const DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Publication::Exists
-                                                                      : Publication::CannotCreate;
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PageResult::Exists : PageResult::CannotCreate;
 }
 
 void syncFolderOf(const std::string&) {

@@ -1,5 +1,6 @@
 #include "driver/run.hpp"
 
+#include <algorithm>
 #include <new>
 
 #include "driver/cxl_file.hpp"
@@ -28,6 +29,7 @@ constexpr std::string_view messageOf(Problem problem) {
         case Problem::PageExists: return "Ya existe el fichero \"${name}\"\n";
         case Problem::PageNotCreated: return "No se puede crear el fichero \"${name}\"\n";
         case Problem::PageNotWritten: return "No se puede escribir el fichero \"${name}\"\n";
+        case Problem::DescriptionTooLong: return "ERROR: La descripcion del mapa seria demasiado larga.\n";
     }
     return {};
 }
@@ -55,6 +57,16 @@ int stopWithPause(Console& console, const Failure& failure) {
     return kFatalStatus;
 }
 
+// Linking phrases are told again along every path that meets them, so a few
+// kilobytes of phrases linked to each other would describe more paths than
+// any disk holds. As an XML parser bounds entity expansion, the description
+// is bounded by the map: 100 times its file, 8 MiB at least. No real map
+// comes near it.
+std::uint64_t descriptionBound(std::uint64_t cxlBytes) {
+    constexpr std::uint64_t kLeast = std::uint64_t{8} << 20;
+    return std::max(kLeast, 100 * cxlBytes);
+}
+
 // From the questions to the pages named: each step in its turn, the first
 // failure ends them.
 Status convert(Console& console) {
@@ -67,6 +79,7 @@ Status convert(Console& console) {
     Outcome<OutputFiles> opened = openOutputFiles(inputs.value().unitName, console.out);
     if (opened.failed()) return opened.failure();
     OutputFiles& files = opened.value();
+    files.descriptionPage->limitTo(descriptionBound(loaded.value()));
     const UnitName unit = unitNameFor(inputs.value().unitName, host::kFolderSeparators);
     writeGraphicPage(files.graphicPage->stream(), unit);
     if (Status written = files.graphicPage->checkWritten()) return written;

@@ -104,7 +104,9 @@ bool DocumentDecoder::decide(bool atEnd) {
 }
 
 bool DocumentDecoder::feedDecided(std::string_view bytes) {
-    return form_ == Form::Utf8 ? feedUtf8(bytes) : feedUtf16(bytes);
+    if (form_ != Form::Utf8) return feedUtf16(bytes);
+    if (firstByte_ < 0 && !bytes.empty()) firstByte_ = static_cast<std::uint8_t>(bytes.front());
+    return feedUtf8(bytes);
 }
 
 // A character at a time; one cut by the end of a piece is finished with the

@@ -60,6 +60,11 @@ public:
     // Whether text() holds the document decoded so far, without its
     // byte-order mark.
     [[nodiscard]] bool keepsText() const { return keepUtf8_ || form_ != Form::Utf8; }
+    // Whether the text begins with white space, which the parser takes only
+    // from text in memory (see loadMap).
+    [[nodiscard]] bool startsWithBlank() const {
+        return firstByte_ == ' ' || firstByte_ == '\t' || firstByte_ == '\r' || firstByte_ == '\n';
+    }
     std::string& text() { return text_; }
 
 private:
@@ -75,6 +80,7 @@ private:
     std::string head_;           // the first bytes, until they tell the form
     std::string cut_;            // UTF-8: a character cut by the end of a piece
     int pendingByte_ = -1;       // UTF-16: the first byte of a code unit cut so
+    int firstByte_ = -1;         // UTF-8: the text's first byte, once seen
     std::uint32_t highSurrogate_ = 0;
     std::string text_;
 };

@@ -42,6 +42,17 @@ public:
     ErrorsNoted& operator=(const ErrorsNoted&) = delete;
 };
 
+// Where the parser starts: white space before the root is passed over, as
+// XML allows it and Mini-XML does not, unless a declaration follows it,
+// which XML wants first of all.
+std::size_t startOf(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == 0 || first == std::string::npos) return 0;
+    const bool declaration = text.compare(first, 5, "<?xml") == 0 && first + 5 < text.size() &&
+                             std::string_view(" \t\r\n").find(text[first + 5]) != std::string_view::npos;
+    return declaration ? 0 : first;
+}
+
 }  // namespace
 
 LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parserMessages) {
@@ -55,14 +66,14 @@ LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parse
         const ErrorsNoted noted(errors);
         top = document.fd >= 0
                   ? mxmlSAXLoadFd(nullptr, document.fd, SaxFilter::textType, SaxFilter::onEvent, &filter)
-                  : mxmlSAXLoadString(nullptr, document.text.c_str(), SaxFilter::textType, SaxFilter::onEvent,
-                                      &filter);
+                  : mxmlSAXLoadString(nullptr, document.text.c_str() + startOf(document.text), SaxFilter::textType,
+                                      SaxFilter::onEvent, &filter);
     }
     if (top != nullptr) mxmlDelete(top);  // on a failed parse Mini-XML has deleted it
     std::string().swap(document.text);
     if (errors.outOfMemory || filter.allocationFailed()) return LoadStatus::OutOfMemory;
     // A parse that reported an error may have dropped attributes or ended early.
-    if (errors.any || top == nullptr || filter.badText()) return LoadStatus::NotXml;
+    if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText()) return LoadStatus::NotXml;
     buildNodes(raw, map);
     if (!linkConnections(raw, map)) return LoadStatus::MissingNode;
     buildRootList(map);

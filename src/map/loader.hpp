@@ -17,7 +17,8 @@ enum class LoadStatus {
 
 // The document's bytes as they reach the parser, once the byte check (the
 // DocumentDecoder's) has passed them: a UTF-8 file that the parser reads
-// itself from its start, or the text in memory.
+// itself from its start (which must be no white space), or the text in
+// memory.
 struct DocumentSource {
     int fd = -1;
     std::string text;

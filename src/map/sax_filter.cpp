@@ -32,15 +32,19 @@ mxml_type_t SaxFilter::textType(mxml_node_t* parent) {
 }
 
 void SaxFilter::take(mxml_node_t* node, mxml_sax_event_t event) {
+    if (event == MXML_SAX_ELEMENT_OPEN) {
+        elementOpened_ = true;
+        ++openElements_;
+    } else if (event == MXML_SAX_ELEMENT_CLOSE) {
+        --openElements_;
+    }
     if (top_ == nullptr && node != nullptr) {
         top_ = node;
         mxmlRetain(node);
-        elementOpened_ = event == MXML_SAX_ELEMENT_OPEN;
         return;  // only what lies below the top counts
     }
     if (map_.language.reading()) map_.language.take(node, event);
     if (event != MXML_SAX_ELEMENT_OPEN) return;
-    elementOpened_ = true;
     const char* name = mxmlGetElement(node);
     if (name == nullptr) {
         // Mini-XML does not check its copy of an element's name: only memory

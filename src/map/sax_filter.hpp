@@ -73,7 +73,9 @@ public:
     // Character data is kept only where it is read: inside "dc:language".
     static mxml_type_t textType(mxml_node_t* parent);
 
-    [[nodiscard]] bool elementOpened() const { return elementOpened_; }
+    // XML requires one root element, closed: Mini-XML returns a tree without
+    // a word for a file with no element, or one whose root is left open.
+    [[nodiscard]] bool wholeElement() const { return elementOpened_ && openElements_ == 0; }
     // An allocation failed while the map was kept: ours, or Mini-XML's copy
     // of an element's name, which it does not check.
     [[nodiscard]] bool allocationFailed() const { return allocationFailed_; }
@@ -92,6 +94,7 @@ private:
     // that its checks (one root only) hold as in a whole-tree parse.
     mxml_node_t* top_ = nullptr;
     bool elementOpened_ = false;
+    long openElements_ = 0;
     bool allocationFailed_ = false;
     bool badText_ = false;
 };

@@ -126,8 +126,9 @@ Child::Child(const fs::path& dir, const RunOptions& options, bool keepInputOpen)
             cannotStart(reasonPipe[1], "setuid");
         }
         if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes to it
-        if (options.failingClose) {
-            ::setenv("LD_PRELOAD", CXL2XHTML_FAILING_CLOSE, 1);
+        if (!options.faults.empty()) {
+            ::setenv("CXL2XHTML_FAULTS", options.faults.c_str(), 1);
+            ::setenv("LD_PRELOAD", CXL2XHTML_FAULTS_LIBRARY, 1);
             ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
         }
         ::execv(rawArgv[0], rawArgv.data());
@@ -265,6 +266,21 @@ std::string shellWord(const std::string& text) {
     std::string word = "'";
     for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return word + "'";
+}
+
+FatFolder::FatFolder(const fs::path& folder, long kilobytes) : folder_(folder) {
+    fs::create_directories(folder);
+    const std::string image = shellWord((image_ / "fat.img").string());
+    const std::string make = "mkfs.vfat -C " + image + " " + std::to_string(kilobytes) + " >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) {
+        reason_ = "mkfs.vfat could not make a FAT image (apt-get install dosfstools)";
+    } else if (std::system(("fusefat -o rw+ " + image + " " + shellWord(folder.string()) + " >/dev/null 2>&1").c_str()) != 0) {
+        reason_ = "fusefat could not mount a FAT image (apt-get install fusefat; /dev/fuse and root needed)";
+    }
+}
+
+FatFolder::~FatFolder() {
+    if (mounted()) std::system(("fusermount -u " + shellWord(folder_.string()) + " >/dev/null 2>&1").c_str());
 }
 
 std::string xhtmlErrors(const fs::path& page) {

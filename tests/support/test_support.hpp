@@ -27,7 +27,7 @@ struct RunOptions {
     std::optional<unsigned> umask;            // the creation mask
     std::optional<std::size_t> outputLimit;   // standard output closed after this many bytes
     bool asNobody = false;                    // as root: run as the unprivileged user nobody
-    bool failingClose = false;                // closing a page that has no name yet fails
+    std::string faults;                       // CXL2XHTML_FAULTS for the preloaded shim (support/faults.cpp)
     bool terminal = false;                    // on a pseudo-terminal: standard input, output and error
 };
 
@@ -92,6 +92,24 @@ private:
     int out_ = -1;
     int err_ = -1;
     std::string outText_;
+};
+
+// A FAT file system of `kilobytes` mounted at `folder` (with fusefat) for as
+// long as this lives, where a file can be neither linked nor renamed
+// without replacing; `reason` says why it could not be mounted.
+class FatFolder {
+public:
+    FatFolder(const fs::path& folder, long kilobytes);
+    ~FatFolder();
+    FatFolder(const FatFolder&) = delete;
+    FatFolder& operator=(const FatFolder&) = delete;
+    [[nodiscard]] bool mounted() const { return reason_.empty(); }
+    [[nodiscard]] const std::string& reason() const { return reason_; }
+
+private:
+    TempDir image_;
+    fs::path folder_;
+    std::string reason_;
 };
 
 // Validates a page against the XHTML 1.0 Strict DTD offline; empty when valid,
