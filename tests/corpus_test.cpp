@@ -9,7 +9,7 @@
 
 #include "map/loader.hpp"
 #include "pages/markup.hpp"
-#include "support/test_support.hpp"
+#include "support/support.hpp"
 
 namespace fs = std::filesystem;
 using namespace cxl;
@@ -56,7 +56,9 @@ struct Converted {
 
 Converted convert(const fs::path& map, const TempDir& dir) {
     writeFile(dir / "mc.cxl", readFile(map));
-    Converted converted{runProgram(dir.path(), withInput("\n\n\n")), {}, {}};
+    RunOptions options;
+    options.input = "\n\n\n";
+    Converted converted{runProgram(dir.path(), options), {}, {}};
     converted.graphic = readPage(dir / "SIGXX_MapaConceptual.html");
     converted.description = readPage(dir / "SIGXX_Desc.html");
     return converted;

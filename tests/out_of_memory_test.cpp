@@ -10,7 +10,7 @@
 #include <string>
 
 #include "driver/run.hpp"
-#include "support/test_support.hpp"
+#include "support/support.hpp"
 
 namespace {
 
@@ -102,7 +102,8 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     bool converted = false;
     for (long megabytes = 24; megabytes <= 160; megabytes += 8) {
         SCOPED_TRACE(megabytes);
-        cxltest::RunOptions options = cxltest::withInput("\n\n\n");
+        cxltest::RunOptions options;
+        options.input = "\n\n\n";
         options.addressSpaceLimit = megabytes << 20;
         const auto result = cxltest::runProgram(dir.path(), options);
         const bool pages = std::filesystem::exists(dir / "SIGXX_Desc.html");

@@ -13,7 +13,7 @@
 #include "map/loader.hpp"
 #include "pages/description_page.hpp"
 #include "pages/graphic_page.hpp"
-#include "support/test_support.hpp"
+#include "support/support.hpp"
 
 namespace fs = std::filesystem;
 using cxltest::readFile;

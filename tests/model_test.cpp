@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "map/concept_map.hpp"
-#include "support/common.hpp"
+#include "support/support.hpp"
 
 using namespace cxl;
 
