@@ -1,10 +1,10 @@
 // Every case of tests/data/cases/, a test each, in the language of
-// tests/data/README.md: the set-up, then a run of the program (or, for the
+// tests/data/README.md: what goes in, a run of the program (or, for the
 // model of a map and the bytes of a page, the loader or the markup writer
-// in this process), then what must come out.
+// in this process), and what must come out.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -23,22 +23,100 @@
 
 using namespace cxltest;
 
+#pragma GCC diagnostic ignored "-Wdangling-else"  // an EXPECT after an if is one statement
 namespace {
 
-const std::set<std::string> kSetUp = {
-    "host", "let", "read", "copy", "file", "utf16le", "utf16be", "dir", "symlink", "fifo", "feed", "unreadable",
-    "read-only-folder", "fat-folder", "concept", "phrase", "link", "args", "input", "file-size-limit", "umask",
-    "fault", "output-limit", "terminal", "type-at-pause", "signal-at-pause", "crlf", "bytes", "unit", "separators"};
+using Texts = std::map<std::string, std::string>;
+using Line = std::pair<std::string, std::string>;
+struct Case {
+    std::string name;
+    Texts texts;
+    std::vector<Line> lines;
+};
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 const std::set<std::string> kInProcess = {"model", "status", "text", "target", "link-name"};
-const std::set<std::string> kExpected = {"exit", "out", "err", "err-ends", "out-has", "files", "golden", "valid",
-                                         "has", "lacks", "mode", "fed-at-most", "terminal-restored", "outline",
-                                         "model", "status", "text", "target", "link-name"};
+const std::set<std::string> kExpected = {"exit", "out", "err", "err-ends", "out-has", "files", "golden", "valid", "has",
+    "lacks", "mode", "fed-at-most", "terminal-restored", "outline", "model", "status", "text", "target", "link-name"};
+const std::set<std::string> kKnown = {"host", "let", "read", "copy", "file", "utf16le", "utf16be", "dir", "symlink",
+    "fifo", "feed", "unreadable", "read-only-folder", "fat-folder", "concept", "phrase", "link", "args", "input",
+    "file-size-limit", "umask", "fault", "output-limit", "terminal", "type-at-pause", "signal-at-pause", "crlf",
+    "bytes", "unit", "separators"};
 
 bool has(const Case& c, const std::set<std::string>& keys) {
     return std::any_of(c.lines.begin(), c.lines.end(), [&](const Line& line) { return keys.count(line.first) > 0; });
 }
 
-// Word `n` of a value, decoded alone: what follows it may be any value.
+std::string decode(std::string_view raw, const Texts& texts);
+
+// `body` `count` times; in it `#` is the count from 0 and `#+` from 1.
+std::string repeated(std::string_view body, long count, const Texts& texts) {
+    std::string out;
+    for (long n = 0; n < count; ++n) {
+        std::string numbered;
+        for (std::size_t i = 0; i < body.size(); ++i) {
+            const bool next = body.substr(i, 2) == "#+";
+            numbered += body[i] != '#' ? std::string(1, body[i]) : std::to_string(next ? n + 1 : n);
+            i += next ? 1 : 0;
+        }
+        out += decode(numbered, texts);
+    }
+    return out;
+}
+
+// The bytes a value stands for, its escapes and texts replaced.
+std::string decode(std::string_view raw, const Texts& texts) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size()) {
+            const char e = raw[++i];
+            const std::size_t plain = std::string_view("nrt0s").find(e);
+            out += plain != std::string_view::npos ? std::string_view("\n\r\t\0 ", 5)[plain] : e;
+            if (e == 'x') out.back() = static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16)), i += 2;
+        } else if (raw[i] == '$') {
+            const std::size_t start = i + (raw.substr(i + 1, 1) == "{" ? 2 : 1);
+            std::size_t end = start;
+            while (end < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[end])) || raw[end] == '-')) ++end;
+            out += texts.at(std::string(raw.substr(start, end - start)));
+            i = start == i + 2 ? end : end - 1;
+        } else if (raw.substr(i, 2) == "{{") {
+            const std::size_t star = raw.find('*', i), close = raw.find("}}", star);
+            out += repeated(raw.substr(star + 1, close - star - 1), std::stol(std::string(raw.substr(i + 2))), texts);
+            i = close + 1;
+        } else {
+            out += raw[i];
+        }
+    }
+    return out;
+}
+
+// The cases of one file; its `let` lines before the first case add to the
+// texts, which it gives back.
+Texts readCases(const fs::path& file, Texts texts, std::vector<Case>& cases) {
+    std::istringstream in(readFile(file));
+    bool inCase = false;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t space = std::min(line.find(' '), line.size());
+        const Line split{line.substr(0, space), line.substr(std::min(space + 1, line.size()))};
+        if (line.empty() || line[0] == '#') continue;
+        if (split.first == "==") {
+            cases.push_back({file.stem().string() + "_" + split.second, texts, {}});
+            for (char& c : cases.back().name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+            inCase = true;
+        } else if (!inCase) {
+            const std::size_t name = std::min(split.second.find(' '), split.second.size());
+            texts[split.second.substr(0, name)] = decode(split.second.substr(std::min(name + 1, split.second.size())), texts);
+        } else if (split.first == ">") {
+            cases.back().lines.back().second += line.substr(std::min<std::size_t>(2, line.size())) + "\\n";
+        } else {
+            cases.back().lines.push_back(split);
+        }
+    }
+    return texts;
+}
+
+// Word `n` of a value, decoded alone (what follows it may be any value),
+// and the value after `n` words.
 std::string word(const std::string& raw, std::size_t n, const Texts& vars) {
     std::istringstream in(raw);
     std::string found;
@@ -46,15 +124,26 @@ std::string word(const std::string& raw, std::size_t n, const Texts& vars) {
     return decode(found, vars);
 }
 
-// The value after `n` words.
 std::string after(const std::string& raw, std::size_t n, const Texts& vars) {
     std::size_t start = 0;
     for (std::size_t k = 0; k < n; ++k) start = std::min(raw.find(' ', start) + 1, raw.size());
     return decode(raw.substr(start), vars);
 }
 
-// The model, a line a node (concepts, then phrases, in document order), then
-// the roots and the language.
+// The UTF-8 value as UTF-16 with its byte-order mark.
+std::string utf16(std::string_view utf8, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (cxl::Utf8Char c; !utf8.empty(); utf8.remove_prefix(c.length)) {
+        c = cxl::decodeUtf8(utf8);
+        const std::uint32_t high = 0xD800 + ((c.code - 0x10000) >> 10), low = 0xDC00 + ((c.code - 0x10000) & 0x3FF);
+        for (const std::uint32_t unit : c.code < 0x10000 ? std::vector{c.code} : std::vector{high, low}) {
+            bytes += bigEndian ? std::string{char(unit >> 8), char(unit)} : std::string{char(unit), char(unit >> 8)};
+        }
+    }
+    return bytes;
+}
+
+// The model, a line a node (concepts, then phrases), the roots, the language.
 std::vector<std::string> modelOf(const cxl::ConceptMap& map) {
     std::vector<std::string> lines;
     for (const cxl::NodeList* list : {&map.conceptList, &map.phraseList}) {
@@ -73,101 +162,49 @@ std::vector<std::string> modelOf(const cxl::ConceptMap& map) {
     return lines;
 }
 
-// The UTF-8 value as UTF-16 with its byte-order mark.
-std::string utf16(std::string_view utf8, bool bigEndian) {
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    while (!utf8.empty()) {
-        const cxl::Utf8Char ch = cxl::decodeUtf8(utf8);
-        if (ch.length == 0) throw std::runtime_error("not UTF-8");
-        utf8.remove_prefix(ch.length);
-        std::vector<std::uint32_t> units{ch.code};
-        if (ch.code >= 0x10000) units = {0xD800 + ((ch.code - 0x10000) >> 10), 0xDC00 + ((ch.code - 0x10000) & 0x3FF)};
-        for (const std::uint32_t unit : units) {
-            const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-        }
-    }
-    return bytes;
-}
-
-// The files of a case: as given, or in UTF-16.
-void writeFiles(const Case& c, const fs::path& dir, const Texts& vars) {
-    for (const auto& [key, raw] : c.lines) {
-        if (key == "file") writeFile(dir / word(raw, 0, vars), after(raw, 1, vars));
-        if (key == "utf16le" || key == "utf16be") writeFile(dir / word(raw, 0, vars), utf16(after(raw, 1, vars), key == "utf16be"));
-    }
-}
-
 void checkInProcess(const Case& c, const fs::path& dir, const Texts& vars) {
     std::map<std::string, std::string> values;
     std::vector<std::string> model;
     for (const auto& [key, raw] : c.lines) {
-        if (key == "model") model.push_back(decode(raw, vars));
         values[key] = decode(raw, vars);
+        if (key == "model") model.push_back(values[key]);
     }
-    if (values.count("text") || values.count("target")) {
-        std::ostringstream text, target;
-        cxl::writeText(text, values["bytes"]);
-        cxl::writeLinkTarget(target, values["bytes"]);
-        EXPECT_EQ(text.str(), values["text"]);
-        EXPECT_EQ(target.str(), values["target"]);
-    } else if (values.count("link-name")) {
-        EXPECT_EQ(cxl::unitNameFor(values["unit"], values["separators"]).linkName, values["link-name"]);
-    } else {
-        static const std::map<cxl::LoadStatus, std::string> kStatus = {{cxl::LoadStatus::Loaded, "Loaded"},
-            {cxl::LoadStatus::NotXml, "NotXml"}, {cxl::LoadStatus::MissingNode, "MissingNode"},
-            {cxl::LoadStatus::OutOfMemory, "OutOfMemory"}};
-        cxl::ConceptMap map;
-        const cxl::LoadStatus status = loadBytes(readFile(dir / "mc.cxl"), map, values.count("crlf") > 0);
-        EXPECT_EQ(kStatus.at(status), values.count("status") ? values["status"] : "Loaded");
-        if (status != cxl::LoadStatus::MissingNode) { EXPECT_EQ(modelOf(map), model); }  // such a map is never told
-    }
+    std::ostringstream text, target;
+    cxl::writeText(text, values["bytes"]);
+    cxl::writeLinkTarget(target, values["bytes"]);
+    if (values.count("text")) EXPECT_EQ(text.str() + " " + target.str(), values["text"] + " " + values["target"]);
+    if (values.count("link-name")) EXPECT_EQ(cxl::unitNameFor(values["unit"], values["separators"]).linkName, values["link-name"]);
+    if (values.count("text") || values.count("link-name")) return;
+    const char* const kStatus[] = {"Loaded", "NotXml", "OutOfMemory", "MissingNode"};
+    cxl::ConceptMap map;
+    const std::string status = kStatus[static_cast<int>(loadBytes(readFile(dir / "mc.cxl"), map, values.count("crlf") > 0))];
+    EXPECT_EQ(status, values.count("status") ? values["status"] : "Loaded");
+    if (status != "MissingNode") EXPECT_EQ(modelOf(map), model);  // such a map is never told
 }
 
 #ifndef _WIN32
-// Words of a value, each decoded alone; a space inside one is written \s.
-std::vector<std::string> words(const std::string& raw, const Texts& vars) {
-    std::vector<std::string> list;
-    std::istringstream in(raw);
-    for (std::string word; in >> word;) list.push_back(decode(word, vars));
-    return list;
-}
-
-std::string xmlAttribute(std::string text) {
-    for (const auto& [c, reference] : {std::pair{'&', "&amp;"}, {'<', "&lt;"}, {'"', "&quot;"}}) {
-        for (std::size_t at = text.find(c); at != std::string::npos; at = text.find(c, at + 1)) text.replace(at, 1, reference);
-    }
-    return text;
-}
-
-// `concept ID X Y WIDTH LABEL`, `phrase ...` and `link FROM TO` lines, as
-// the CXL document that draws them.
+// `concept ID X Y WIDTH LABEL`, `phrase ...` and `link FROM TO` as the CXL
+// document that draws them.
 std::string mapDocument(const Case& c, const Texts& vars) {
     std::string nodes, boxes, links;
     for (const auto& [key, raw] : c.lines) {
-        const std::vector<std::string> w = words(raw, vars);
-        if (key == "link") links += "<connection from-id=\"" + w[0] + "\" to-id=\"" + w[1] + "\"/>\n";
-        if (key != "concept" && key != "phrase") continue;
+        const auto w = [&](std::size_t n) { return word(raw, n, vars); };
         const std::string element = key == "concept" ? "concept" : "linking-phrase";
-        nodes += "<" + element + " id=\"" + w[0] + "\" label=\"" + xmlAttribute(after(raw, 4, vars)) + "\"/>\n";
-        boxes += "<" + element + "-appearance id=\"" + w[0] + "\" x=\"" + w[1] + "\" y=\"" + w[2] + "\" width=\"" + w[3] + "\"/>\n";
+        if (key == "link") links += "<connection from-id=\"" + w(0) + "\" to-id=\"" + w(1) + "\"/>\n";
+        if (key != "concept" && key != "phrase") continue;
+        nodes += "<" + element + " id=\"" + w(0) + "\" label=\"" + after(raw, 4, vars) + "\"/>\n";
+        boxes += "<" + element + "-appearance id=\"" + w(0) + "\" x=\"" + w(1) + "\" y=\"" + w(2) + "\" width=\"" + w(3) + "\"/>\n";
     }
     return "<?xml version=\"1.0\"?>\n<cmap><map>\n" + nodes + boxes + links + "</map></cmap>\n";
 }
 
-const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP},
-                                             {"SIGQUIT", SIGQUIT}, {"SIGKILL", SIGKILL}};
-
-// What a terminal shows, without its carriage returns and the escape
-// sequences that Wine's console adds.
+// What a terminal shows, without the carriage returns and escape sequences
+// (Wine's console writes them).
 std::string shown(const std::string& out) {
     std::string text;
     for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out.compare(i, 2, "\x1B[") == 0) {
-            i = out.find_first_of("ABCDEFGHJKSTfhlmnsu", i + 2);
-        } else if (out[i] != '\r') {
-            text += out[i];
-        }
+        if (out.compare(i, 2, "\x1B[") == 0) i = out.find_first_of("ABCDEFGHJKSTfhlmnsu", i + 2);
+        else if (out[i] != '\r') text += out[i];
     }
     return text;
 }
@@ -175,22 +212,20 @@ std::string shown(const std::string& out) {
 void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     RunOptions options;
     std::vector<fs::path> unreadable;
-    bool readOnly = false;
     std::optional<std::size_t> outputLimit;
     std::vector<Line> atPause;
     std::optional<FatFolder> fat;  // unmounted before the folder goes
     std::jthread feeder;           // joined however the case ends
     std::size_t fed = 0;
-    bool drawn = false;
     for (const auto& [key, raw] : c.lines) {
         const auto w = [&](std::size_t n) { return word(raw, n, vars); };
-        const auto path = [&] { return dir / w(0); };
-        if (key == "copy") writeFile(path(), readFile(sourceDir() / w(1)));
-        if (key == "dir") fs::create_directories(path());
-        if (key == "symlink") fs::create_symlink(dir / w(1), path());
-        if (key == "unreadable") unreadable.push_back(path());
-        if (key == "read-only-folder") readOnly = true;
-        if (key == "args") options.args = words(raw, vars);
+        const fs::path path = dir / w(0);
+        if (key == "copy") writeFile(path, readFile(sourceDir() / w(1)));
+        if (key == "dir") fs::create_directories(path);
+        if (key == "symlink") fs::create_symlink(dir / w(1), path);
+        if (key == "unreadable") unreadable.push_back(path);
+        if (key == "read-only-folder") options.asNobody = true;
+        if (key == "args") for (std::istringstream in(raw); in >> options.args.emplace_back();) options.args.back() = decode(options.args.back(), vars);
         if (key == "input") options.input = after(raw, 0, vars);
         if (key == "file-size-limit") options.fileSizeLimit = std::stol(raw);
         if (key == "umask") options.umask = static_cast<unsigned>(std::stoul(raw, nullptr, 8));
@@ -198,30 +233,24 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
         if (key == "output-limit") outputLimit = std::stoul(raw);
         if (key == "terminal") options.terminal = true;
         if (key == "type-at-pause" || key == "signal-at-pause") atPause.emplace_back(key, raw);
-        if (key == "concept" || key == "phrase" || key == "link") drawn = true;
-        if (key == "fat-folder") {
-            fat.emplace(path(), std::stol(w(1)));
-            if (!fat->reason().empty()) GTEST_SKIP() << fat->reason();
-        }
-        if (key == "fifo" || key == "feed") { ASSERT_EQ(::mkfifo(path().c_str(), 0600), 0); }
+        if (key == "concept" || key == "phrase" || key == "link") writeFile(dir / "mc.cxl", mapDocument(c, vars));
+        if (key == "fat-folder" && !fat.emplace(path, std::stol(w(1))).reason().empty()) GTEST_SKIP() << fat->reason();
+        if (key == "fifo" || key == "feed") ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         if (key == "feed") {
-            feeder = std::jthread([target = path(), count = std::stol(w(1)), bytes = after(raw, 2, vars),
-                                   &fed](std::stop_token stop) {
+            feeder = std::jthread([path, count = std::stol(w(1)), bytes = after(raw, 2, vars), &fed](std::stop_token stop) {
                 int fd = -1;  // waits for the program to open the pipe, unless the run ends first
-                while ((fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && !stop.stop_requested()) ::usleep(1000);
-                if (fd < 0) return;
+                while ((fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && !stop.stop_requested()) ::usleep(1000);
                 ::fcntl(fd, F_SETFL, 0);  // then blocking writes, which fail once the program has gone
-                for (long n = 0; n < count && ::write(fd, bytes.data(), bytes.size()) > 0; ++n) fed += bytes.size();
-                ::close(fd);
+                for (long n = 0; fd >= 0 && n < count && ::write(fd, bytes.data(), bytes.size()) > 0; ++n) fed += bytes.size();
+                if (fd >= 0) ::close(fd);
             });
         }
     }
-    if (drawn) writeFile(dir / "mc.cxl", mapDocument(c, vars));
-    options.inputStaysOpen = !atPause.empty();
+    if (!options.args.empty() && options.args.back().empty()) options.args.pop_back();
     for (const fs::path& path : unreadable) ::chmod(path.c_str(), 0);
-    options.asNobody = readOnly && ::geteuid() == 0;  // root writes anywhere
-    if (options.asNobody && !othersReach(dir)) GTEST_SKIP() << "nobody cannot reach " << dir << ": a folder on the way lets no others through";
-    if (readOnly && !options.asNobody) ::chmod(dir.c_str(), 0555);
+    if (options.asNobody && ::geteuid() != 0) options.asNobody = false, ::chmod(dir.c_str(), 0555);  // root writes anywhere
+    if (options.asNobody && !othersReach(dir)) GTEST_SKIP() << "nobody cannot reach " << dir << ": a folder on the way is closed to others";
+    options.inputStaysOpen = !atPause.empty();
 
     RunResult result;
     std::string terminalBefore, terminalAfter;
@@ -230,58 +259,52 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
         for (const auto& [key, raw] : atPause) {
             ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
             EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
-            if (key == "signal-at-pause") ::kill(child.pid(), kSignals.at(raw));
+            if (key == "signal-at-pause") ::kill(child.pid(), std::map<std::string, int>{{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}}.at(raw));
             if (key == "type-at-pause") child.type(decode(raw, vars));
             EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;
         }
         result = child.finish(outputLimit);
         terminalBefore = child.startingTerminal();
-        terminalAfter = child.terminalNow();
+        terminalAfter = child.terminal();
     }
-    if (feeder.joinable()) {
-        feeder.request_stop();
-        feeder.join();
-    }
+    if (feeder.joinable()) feeder.request_stop(), feeder.join();
     ::chmod(dir.c_str(), 0755);
     for (const fs::path& path : unreadable) ::chmod(path.c_str(), 0600);
 
-    const bool update = std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr;
     ASSERT_TRUE(has(c, {"exit"})) << "a run without its exit status";
     for (const auto& [key, raw] : c.lines) {
         SCOPED_TRACE(key + " " + raw.substr(0, 200));
         const auto w = [&](std::size_t n) { return word(raw, n, vars); };
-        const auto page = [&] { return readPage(dir / w(0)); };
-        if (key == "exit") { EXPECT_EQ(result.exitCode, std::stoi(raw)) << result.err; }
-        if (key == "out") { EXPECT_EQ(result.out, decode(raw, vars)); }
-        if (key == "err") { EXPECT_EQ(result.err, decode(raw, vars)); }
-        if (key == "err-ends") { EXPECT_TRUE(result.err.ends_with(decode(raw, vars))) << result.err; }
-        if (key == "out-has") { EXPECT_NE(shown(result.out).find(decode(raw, vars)), std::string::npos) << shown(result.out); }
-        if (key == "has" || key == "lacks") { EXPECT_EQ(page().find(after(raw, 1, vars)) != std::string::npos, key == "has"); }
-        if (key == "valid") { EXPECT_EQ(xhtmlErrors(dir / w(0)).substr(0, 2000), ""); }
-        if (key == "fed-at-most") { EXPECT_LE(fed, std::stoul(raw)); }
-        if (key == "terminal-restored") { EXPECT_EQ(terminalAfter, terminalBefore) << "the terminal's settings changed"; }
+        const std::string value = key == "files" || key == "golden" || key == "mode" ? "" : after(raw, key == "has" || key == "lacks", vars);
+        if (key == "exit") EXPECT_EQ(result.exitCode, std::stoi(raw)) << result.err;
+        if (key == "out") EXPECT_EQ(result.out, value);
+        if (key == "err") EXPECT_EQ(result.err, value);
+        if (key == "err-ends") EXPECT_TRUE(result.err.ends_with(value)) << result.err;
+        if (key == "out-has") EXPECT_NE(shown(result.out).find(value), std::string::npos) << shown(result.out);
+        if (key == "has" || key == "lacks") EXPECT_EQ(readPage(dir / w(0)).find(value) != std::string::npos, key == "has");
+        if (key == "valid") EXPECT_EQ(xhtmlErrors(dir / w(0)).substr(0, 2000), "");
+        if (key == "fed-at-most") EXPECT_LE(fed, std::stoul(raw));
+        if (key == "terminal-restored") EXPECT_EQ(terminalAfter, terminalBefore) << "the terminal's settings changed";
         if (key == "files") {
-            std::vector<std::string> expected = words(raw, vars);
+            std::vector<std::string> expected;
+            for (std::istringstream in(raw); in >> expected.emplace_back();) expected.back() = decode(expected.back(), vars);
+            expected.pop_back();
             std::sort(expected.begin(), expected.end());
             EXPECT_EQ(listing(dir), expected);
         }
-        if (key == "mode") {
-            struct stat info {};
-            ASSERT_EQ(::stat((dir / w(0)).c_str(), &info), 0);
-            EXPECT_EQ(info.st_mode & 0777, std::stoul(w(1), nullptr, 8));
-        }
+        struct stat info {};
+        if (key == "mode") EXPECT_EQ(::stat((dir / w(0)).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, std::stoul(w(1), nullptr, 8));
         if (key == "outline") {
             const std::string text = readPage(dir / "SIGXX_Desc.html");
             const std::size_t start = text.find("</h1>\n") + 6;
-            EXPECT_EQ(text.substr(start, text.find("    <p>\n      Leyenda") - start), decode(raw, vars));
+            EXPECT_EQ(text.substr(start, text.find("    <p>\n      Leyenda") - start), value);
         }
-        if (key == "golden") {
-            for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
-                const fs::path expected = sourceDir() / w(1) / ("page" + suffix);
-                if (update) writeFile(expected, readPage(dir / (w(0) + suffix)));
-                EXPECT_EQ(readPage(dir / (w(0) + suffix)), readFile(expected)) << suffix;
-                EXPECT_EQ(xhtmlErrors(dir / (w(0) + suffix)), "") << suffix;
-            }
+        for (const std::string suffix : {"_MapaConceptual.html", "_Desc.html"}) {
+            if (key != "golden") break;
+            const fs::path page = dir / (w(0) + suffix), expected = sourceDir() / w(1) / ("page" + suffix);
+            if (std::getenv("CXL2XHTML_UPDATE_GOLDEN") != nullptr) writeFile(expected, readPage(page));
+            EXPECT_EQ(readPage(page), readFile(expected)) << suffix;
+            EXPECT_EQ(xhtmlErrors(page), "") << suffix;
         }
     }
 }
@@ -291,9 +314,7 @@ class Cases : public testing::TestWithParam<Case> {};
 
 TEST_P(Cases, Case) {
     const Case& c = GetParam();
-    for (const auto& [key, raw] : c.lines) {
-        ASSERT_TRUE(kSetUp.count(key) || kExpected.count(key)) << "unknown key " << key;
-    }
+    for (const auto& [key, raw] : c.lines) ASSERT_TRUE(kKnown.count(key) || kExpected.count(key)) << "unknown key " << key;
     ASSERT_TRUE(has(c, kExpected)) << "a case that expects nothing";
     TempDir dir;
     Texts vars = c.texts;
@@ -303,32 +324,37 @@ TEST_P(Cases, Case) {
     for (const auto& [key, raw] : c.lines) {
         if (key == "let") vars[word(raw, 0, vars)] = after(raw, 1, vars);
         if (key == "read") vars[word(raw, 0, vars)] = readFile(sourceDir() / word(raw, 1, vars));
-    }
-    writeFiles(c, dir.path(), vars);
-    if (has(c, kInProcess)) {
-        checkInProcess(c, dir.path(), vars);
-        return;
+        if (key == "file") writeFile(dir / word(raw, 0, vars), after(raw, 1, vars));
+        if (key == "utf16le" || key == "utf16be") writeFile(dir / word(raw, 0, vars), utf16(after(raw, 1, vars), key == "utf16be"));
     }
 #ifndef _WIN32
-    checkRun(c, dir.path(), vars);
+    if (!has(c, kInProcess)) return checkRun(c, dir.path(), vars);
 #endif
+    checkInProcess(c, dir.path(), vars);
 }
 
-// The cases of this build: those in this process where the program is
-// built here, the runs of the program under test (the Windows one through
-// Wine), each for its host.
+// This build's cases: in process where the program is built here, runs of
+// the program under test (the Windows one through Wine), each for its host.
 std::vector<Case> casesHere() {
-    Texts shared = {{"pause", kPause}, {"program", "cxl2xhtml"}};
 #ifdef _WIN32
     const bool runs = false, inProcess = true, windows = true;
+    const Texts shared = {{"pause", kPause}, {"program", "cxl2xhtml"}};
 #else
-    shared["program"] = programName();
     const bool runs = true, inProcess = !programEndsLinesWithCrLf(), windows = programEndsLinesWithCrLf();
+    const Texts shared = {{"pause", kPause}, {"program", programName()}};
 #endif
-    std::vector<Case> cases = readCases(sourceDir() / "tests/data/cases", shared);
+    const fs::path folder = sourceDir() / "tests/data/cases";
+    std::vector<Case> cases;
+    const Texts common = readCases(folder / "texts", shared, cases);
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) readCases(file, common, cases);
     std::erase_if(cases, [&](const Case& c) {
         const auto host = std::find_if(c.lines.begin(), c.lines.end(), [](const Line& l) { return l.first == "host"; });
-        if (host != c.lines.end() && (host->second.rfind("windows", 0) == 0) != windows) return true;
+        if (host != c.lines.end() && host->second.starts_with("windows") != windows) return true;
         return has(c, kInProcess) ? !inProcess : !runs;
     });
     return cases;

@@ -1,18 +1,14 @@
-// Preloaded into the program by run cases (`fault ...`): system calls that
-// fail or are followed by a signal, as CXL2XHTML_FAULTS says, each word one
-// of:
-//   close-unnamed         every close() of a file without a name (a page
-//                         written aside) fails with EIO after closing it,
-//                         as a network file system may report a write it
-//                         could not complete;
-//   read:NAME:K           the K-th read() of the file whose path ends in
-//                         NAME fails with EIO (K "end": the read that finds
-//                         the end);
-//   raise:SIG:CALL:K      right after the K-th CALL (link, linkat, unlink,
-//                         fsync), signal SIG is raised: an interruption at
-//                         that very moment, whatever the machine's speed.
+// Preloaded into the program by run cases (`fault WORD`): system calls that
+// fail, or are followed by a signal, as CXL2XHTML_FAULTS says. Its words:
+//   close-unnamed     closing a page written aside fails with EIO (after
+//                     closing it), as a network file system may;
+//   fsync-fails       every flush to the disk fails with EIO;
+//   read:NAME:K       the K-th read of the file whose path ends in NAME
+//                     fails with EIO (K "end": the read that finds its end);
+//   raise:SIG:CALL:K  signal SIG right after the K-th CALL (link, linkat,
+//                     unlink, fsync, or flush1: a flush of standard output),
+//                     an interruption at that very moment on any machine.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -20,21 +16,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
-const char* faults() {
-    const char* text = std::getenv("CXL2XHTML_FAULTS");
-    return text == nullptr ? "" : text;
-}
+const char* faults() { return std::getenv("CXL2XHTML_FAULTS") != nullptr ? std::getenv("CXL2XHTML_FAULTS") : ""; }
 
-// The path behind `fd`.
-bool pathOf(int fd, char* path, std::size_t size) {
+std::string_view pathOf(int fd, char (&path)[4096]) {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t length = readlink(link, path, size - 1);
-    path[length > 0 ? length : 0] = '\0';
-    return length > 0;
+    const ssize_t length = readlink(link, path, sizeof path - 1);
+    return {path, static_cast<std::size_t>(length > 0 ? length : 0)};
 }
 
 template <typename Function>
@@ -42,29 +34,28 @@ Function real(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-// Counts calls of `call` and raises what a "raise" word asks after the
-// count it names.
-void afterCall(const char* call) {
-    static int counts[8];
-    static const char* const kCalls[] = {"link", "linkat", "unlink", "fsync"};
+// Counts the calls of `call` and raises the signal a word names for this count.
+void after(const char* call) {
+    const int error = errno;
+    static int counts[5];
+    static const char* const kCalls[] = {"link", "linkat", "unlink", "fsync", "flush1"};
     int which = 0;
     while (std::strcmp(kCalls[which], call) != 0) ++which;
     const int count = ++counts[which];
     char pattern[64];
+    std::snprintf(pattern, sizeof pattern, "raise:%%d:%s:%%d", call);
     for (const char* at = std::strstr(faults(), "raise:"); at != nullptr; at = std::strstr(at + 1, "raise:")) {
-        int signal = 0;
-        int k = 0;
-        std::snprintf(pattern, sizeof pattern, "raise:%%d:%s:%%d", call);
+        int signal = 0, k = 0;
         if (std::sscanf(at, pattern, &signal, &k) == 2 && k == count) raise(signal);
     }
+    errno = error;
 }
 
 }  // namespace
 
 extern "C" int close(int fd) {
     char path[4096];
-    const bool unnamed = std::strstr(faults(), "close-unnamed") != nullptr && pathOf(fd, path, sizeof path) &&
-                         std::strstr(path, "(deleted)") != nullptr;
+    const bool unnamed = std::strstr(faults(), "close-unnamed") != nullptr && pathOf(fd, path).ends_with("(deleted)");
     const int result = real<int (*)(int)>("close")(fd);
     if (!unnamed || result != 0) return result;
     errno = EIO;
@@ -73,45 +64,45 @@ extern "C" int close(int fd) {
 
 extern "C" ssize_t read(int fd, void* into, size_t size) {
     const ssize_t got = real<ssize_t (*)(int, void*, size_t)>("read")(fd, into, size);
+    char name[256] = {}, which[16] = {}, path[4096];
     const char* word = std::strstr(faults(), "read:");
-    char path[4096];
-    if (word == nullptr || !pathOf(fd, path, sizeof path)) return got;
-    char name[256] = {};
-    char which[16] = {};
-    if (std::sscanf(word, "read:%255[^:]:%15s", name, which) != 2) return got;
-    const std::size_t pathLength = std::strlen(path);
-    const std::size_t nameLength = std::strlen(name);
-    if (pathLength < nameLength || std::strcmp(path + pathLength - nameLength, name) != 0) return got;
+    if (word == nullptr || std::sscanf(word, "read:%255[^:]:%15s", name, which) != 2 || !pathOf(fd, path).ends_with(name)) {
+        return got;
+    }
     static int reads = 0;
-    ++reads;
     static bool failed = false;
-    const bool fail = std::strcmp(which, "end") == 0 ? got == 0 && !failed : std::atoi(which) == reads;
-    if (!fail) return got;
+    if (failed || (std::strcmp(which, "end") == 0 ? got != 0 : std::atoi(which) != ++reads)) return got;
     failed = true;
     errno = EIO;
     return -1;
 }
 
+extern "C" int fflush(FILE* stream) {
+    const int result = real<int (*)(FILE*)>("fflush")(stream);
+    if (stream == stdout) after("flush1");
+    return result;
+}
+
+extern "C" int fsync(int fd) {
+    const int result = std::strstr(faults(), "fsync-fails") != nullptr ? (errno = EIO, -1) : real<int (*)(int)>("fsync")(fd);
+    after("fsync");
+    return result;
+}
+
 extern "C" int link(const char* from, const char* to) {
     const int result = real<int (*)(const char*, const char*)>("link")(from, to);
-    afterCall("link");
+    after("link");
     return result;
 }
 
 extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
     const int result = real<int (*)(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags);
-    afterCall("linkat");
+    after("linkat");
     return result;
 }
 
 extern "C" int unlink(const char* path) {
     const int result = real<int (*)(const char*)>("unlink")(path);
-    afterCall("unlink");
-    return result;
-}
-
-extern "C" int fsync(int fd) {
-    const int result = real<int (*)(int)>("fsync")(fd);
-    afterCall("fsync");
+    after("unlink");
     return result;
 }
