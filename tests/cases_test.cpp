@@ -1,5 +1,5 @@
 // Every case of tests/data/cases/, a test each, in the language of
-// tests/data/README.md: what goes in, a run of the program (or, for the
+// tests/README.md: what goes in, a run of the program (or, for the
 // model of a map and the bytes of a page, the loader or the markup writer
 // in this process), and what must come out.
 #include <gtest/gtest.h>
@@ -188,7 +188,7 @@ void checkInProcess(const Case& c, const fs::path& dir, const Texts& vars) {
 std::string mapDocument(const Case& c, const Texts& vars) {
     std::string nodes, boxes, links;
     for (const auto& [key, raw] : c.lines) {
-        const auto w = [&](std::size_t n) { return word(raw, n, vars); };
+        const auto w = [&, &raw = raw](std::size_t n) { return word(raw, n, vars); };
         const std::string element = key == "concept" ? "concept" : "linking-phrase";
         if (key == "link") links += "<connection from-id=\"" + w(0) + "\" to-id=\"" + w(1) + "\"/>\n";
         if (key != "concept" && key != "phrase") continue;
@@ -218,7 +218,7 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     std::jthread feeder;           // joined however the case ends
     std::size_t fed = 0;
     for (const auto& [key, raw] : c.lines) {
-        const auto w = [&](std::size_t n) { return word(raw, n, vars); };
+        const auto w = [&, &raw = raw](std::size_t n) { return word(raw, n, vars); };
         const fs::path path = dir / w(0);
         if (key == "copy") writeFile(path, readFile(sourceDir() / w(1)));
         if (key == "dir") fs::create_directories(path);
@@ -274,7 +274,7 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     ASSERT_TRUE(has(c, {"exit"})) << "a run without its exit status";
     for (const auto& [key, raw] : c.lines) {
         SCOPED_TRACE(key + " " + raw.substr(0, 200));
-        const auto w = [&](std::size_t n) { return word(raw, n, vars); };
+        const auto w = [&, &raw = raw](std::size_t n) { return word(raw, n, vars); };
         const std::string value = key == "files" || key == "golden" || key == "mode" ? "" : after(raw, key == "has" || key == "lacks", vars);
         if (key == "exit") EXPECT_EQ(result.exitCode, std::stoi(raw)) << result.err;
         if (key == "out") EXPECT_EQ(result.out, value);
