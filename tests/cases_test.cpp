@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -30,7 +31,7 @@ using Texts = std::map<std::string, std::string>;
 using Line = std::pair<std::string, std::string>;
 struct Case {
     std::string name;
-    Texts texts;
+    std::shared_ptr<const Texts> texts;  // shared: some hold megabytes
     std::vector<Line> lines;
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -94,13 +95,15 @@ std::string decode(std::string_view raw, const Texts& texts) {
 // texts, which it gives back.
 Texts readCases(const fs::path& file, Texts texts, std::vector<Case>& cases) {
     std::istringstream in(readFile(file));
+    std::shared_ptr<const Texts> shared;
     bool inCase = false;
     for (std::string line; std::getline(in, line);) {
         const std::size_t space = std::min(line.find(' '), line.size());
         const Line split{line.substr(0, space), line.substr(std::min(space + 1, line.size()))};
         if (line.empty() || line[0] == '#') continue;
         if (split.first == "==") {
-            cases.push_back({file.stem().string() + "_" + split.second, texts, {}});
+            if (!shared) shared = std::make_shared<const Texts>(texts);
+            cases.push_back({file.stem().string() + "_" + split.second, shared, {}});
             for (char& c : cases.back().name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
             inCase = true;
         } else if (!inCase) {
@@ -317,7 +320,7 @@ TEST_P(Cases, Case) {
     for (const auto& [key, raw] : c.lines) ASSERT_TRUE(kKnown.count(key) || kExpected.count(key)) << "unknown key " << key;
     ASSERT_TRUE(has(c, kExpected)) << "a case that expects nothing";
     TempDir dir;
-    Texts vars = c.texts;
+    Texts vars = *c.texts;
     vars["dir"] = dir.path().string();
     vars["windir"] = "Z:" + dir.path().string();
     std::replace(vars["windir"].begin(), vars["windir"].end(), '/', '\\');
