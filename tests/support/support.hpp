@@ -2,12 +2,35 @@
 // and (POSIX) the program run as a process.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "driver/line_ends.hpp"
+#include "map/encoding.hpp"
 #include "map/loader.hpp"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#endif
 
 namespace cxltest {
 
@@ -17,8 +40,16 @@ inline const std::string kPause = "Presiona cualquier tecla para salir del progr
 
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        std::random_device random;
+        while (!fs::create_directory(path_ = fs::temp_directory_path() / ("cxl2xhtml-test-" + std::to_string(random())))) {
+        }
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     [[nodiscard]] const fs::path& path() const { return path_; }
@@ -28,32 +59,106 @@ private:
     fs::path path_;
 };
 
-std::string readFile(const fs::path& path);
-void writeFile(const fs::path& path, const std::string& bytes);
-std::vector<std::string> listing(const fs::path& dir);  // sorted, folders with a final "/"
-fs::path sourceDir();
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    if (!(out << bytes)) throw std::runtime_error("cannot write " + path.string());
+}
+
+// Sorted, folders with a final "/".
+inline std::vector<std::string> listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const bool folder = entry.is_directory() && !entry.is_symlink();
+        names.push_back(fs::relative(entry.path(), dir).generic_string() + (folder ? "/" : ""));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline fs::path sourceDir() { return CXL2XHTML_SOURCE_DIR; }
+
 // The shared corpus of real maps beside the repository; in CI its absence fails.
-std::optional<fs::path> corpusDir();
+inline std::optional<fs::path> corpusDir() {
+    const fs::path corpus = sourceDir().parent_path() / "shared" / "corpus";
+    if (fs::is_directory(corpus)) return corpus;
+    if (std::getenv("CI") != nullptr && std::string(std::getenv("CI")) == "true") ADD_FAILURE() << "no corpus in CI";
+    return std::nullopt;
+}
 
 // A CXL file's bytes into `map` as a run reads them: in pieces, checked and
 // decoded, each CR LF joined when `crLf`. Bytes that are not XML text: NotXml.
-cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, bool crLf = false);
+inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, bool crLf = false) {
+    cxl::DocumentDecoder decoder;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;  // as the program reads
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        if (!decoder.feed(bytes.substr(at, kPiece))) return cxl::LoadStatus::NotXml;
+    }
+    if (!decoder.finish()) return cxl::LoadStatus::NotXml;
+    if (crLf) cxl::joinCrLf(decoder.text());
+    return cxl::loadMap({-1, std::move(decoder.text())}, map, std::cerr);
+}
 
 #ifndef _WIN32
 // The program under test: the Linux one, or the Windows one through Wine,
 // which writes CR LF.
-bool programEndsLinesWithCrLf();
-std::string programName();  // argument 0 as the program sees it
+inline bool programEndsLinesWithCrLf() { return CXL2XHTML_CRLF != 0; }
+
+// Argument 0 as the program sees it.
+inline std::string programName() {
+    std::string name = CXL2XHTML_PROGRAM_NAME;
+    if (!programEndsLinesWithCrLf()) return name;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return "Z:" + name;
+}
+
+// Text as the Windows program wrote it, with line feeds alone.
+inline std::string withLineFeeds(std::string text) {
+    for (std::size_t at = text.find("\r\n"); programEndsLinesWithCrLf() && at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
+inline std::string shellWord(const std::string& text) {
+    std::string word = "'";
+    for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+inline std::string readToEnd(int& fd, std::size_t limit = std::string::npos) {
+    std::string text;
+    char buffer[65536];
+    ssize_t got = 0;
+    while (text.size() < limit && (got = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()))) > 0) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    fd = -1;
+    return text;
+}
+
+// Every folder on the way lets others through.
+inline bool othersReach(const fs::path& path) {
+    for (fs::path at = path; at != at.parent_path(); at = at.parent_path()) {
+        if ((fs::status(at).permissions() & fs::perms::others_exec) == fs::perms::none) return false;
+    }
+    return true;
+}
 
 struct RunOptions {
     std::vector<std::string> args;
-    std::string input;          // standard input, then its end
+    std::string input;            // standard input, then its end
     bool inputStaysOpen = false;  // no end to it, as a console's
-    bool terminal = false;      // on a pseudo-terminal; `input` typed at the first question
-    bool asNobody = false;      // as root: as the user nobody
+    bool terminal = false;        // on a pseudo-terminal; `input` typed at the first question
+    bool asNobody = false;        // as root: as the user nobody
     std::optional<long> fileSizeLimit, addressSpaceLimit;
     std::optional<unsigned> umask;
-    std::string faults;         // CXL2XHTML_FAULTS for the preloaded support/faults.cpp
+    std::string faults;  // CXL2XHTML_FAULTS for the preloaded support/faults.cpp
 };
 
 struct RunResult {
@@ -61,23 +166,137 @@ struct RunResult {
     std::string out, err;
 };
 
-// The program running in `dir`; throws when it cannot start.
+// The program running in `dir`; throws when it cannot start. Output goes to
+// pipes, not files, so that a file-size limit hits the pages only. A program
+// that does not start says why through a pipe its start closes.
 class Child {
 public:
-    Child(const fs::path& dir, const RunOptions& options);
-    ~Child();
+    Child(const fs::path& dir, const RunOptions& options) {
+        std::string program = CXL2XHTML_BIN;
+        if (options.asNobody) {  // nobody may not pass the folders on the way to the build
+            copy_.emplace();
+            fs::permissions(copy_->path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+            fs::copy_file(program, *copy_ / "cxl2xhtml");
+            program = (*copy_ / "cxl2xhtml").string();
+        }
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), options.args.begin(), options.args.end());
+        std::vector<char*> rawArgv;
+        for (std::string& arg : argv) rawArgv.push_back(arg.data());
+        rawArgv.push_back(nullptr);
+        int in[2], out[2], err[2], reasons[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0 || ::pipe2(reasons, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+        pid_ = options.terminal ? ::forkpty(&terminal_, nullptr, nullptr, nullptr) : ::fork();
+        if (pid_ == 0) {
+            const auto limit = [](int resource, long value) {
+                const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+                ::setrlimit(resource, &both);
+            };
+            const char* failed = ::chdir(dir.c_str()) != 0 ? "chdir" : nullptr;
+            if (!options.terminal) ::dup2(in[0], 0), ::dup2(out[1], 1), ::dup2(err[1], 2);
+            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+            limit(RLIMIT_CORE, 0);
+            if (options.fileSizeLimit) limit(RLIMIT_FSIZE, *options.fileSizeLimit);
+            if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
+            if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
+            if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) failed = "setuid";
+            if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes
+            if (!options.faults.empty()) {
+                ::setenv("CXL2XHTML_FAULTS", options.faults.c_str(), 1);
+                ::setenv("LD_PRELOAD", CXL2XHTML_FAULTS_LIBRARY, 1);
+                ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
+            }
+            if (failed == nullptr) ::execv(rawArgv[0], rawArgv.data());
+            const std::string reason = std::string(failed != nullptr ? failed : "execv") + ": " + std::strerror(errno);
+            if (::write(reasons[1], reason.data(), reason.size()) < 0) ::_exit(127);
+            ::_exit(127);
+        }
+        startingTerminal_ = terminal();
+        ::close(reasons[1]);
+        char reason[256];
+        const ssize_t told = ::read(reasons[0], reason, sizeof reason);
+        ::close(reasons[0]);
+        for (int fd : {in[0], out[1], err[1]}) ::close(fd);
+        in_ = options.terminal ? ::dup(terminal_) : in[1];
+        out_ = options.terminal ? ::dup(terminal_) : out[0];
+        if (options.terminal) ::close(in[1]), ::close(out[0]), ::close(err[0]);
+        else err_ = err[0];
+        if (told > 0) throw std::runtime_error("the program did not start: " + std::string(reason, static_cast<std::size_t>(told)));
+        ::signal(SIGPIPE, SIG_IGN);
+        if (options.terminal) {
+            // Keys typed before Wine's console has the terminal would reach it
+            // as lines: they wait for the first question, and there for keys to
+            // be handed over one by one.
+            if (!waitForOutput("Introduce")) throw std::runtime_error("no question on the terminal");
+            for (int tenths = 0; programEndsLinesWithCrLf() && tenths < 100; ++tenths) {
+                termios settings{};
+                if (::tcgetattr(terminal_, &settings) == 0 && (settings.c_lflag & ICANON) == 0) break;
+                ::usleep(100000);
+            }
+        }
+        type(options.input);
+        if (!options.terminal && !options.inputStaysOpen) ::close(in_), in_ = -1;
+    }
+    ~Child() {
+        if (pid_ > 0) ::kill(pid_, SIGKILL), finish();
+        if (terminal_ >= 0) ::close(terminal_);
+    }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     [[nodiscard]] int pid() const { return pid_; }
-    bool waitForOutput(const std::string& text);  // a minute at most
-    void type(const std::string& keys);
-    bool stillRunning();  // after a short while
-    bool endsWithin(int seconds);  // else killed
-    [[nodiscard]] std::string terminal() const;  // its settings, as bytes
+
+    void type(const std::string& keys) {
+        if (::write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) throw std::runtime_error("write failed");
+    }
+
+    // The terminal's settings, as bytes.
+    [[nodiscard]] std::string terminal() const {
+        termios settings{};
+        if (terminal_ < 0 || ::tcgetattr(terminal_, &settings) != 0) return {};
+        return std::string(reinterpret_cast<const char*>(&settings), sizeof settings);
+    }
     [[nodiscard]] const std::string& startingTerminal() const { return startingTerminal_; }
+
+    bool waitForOutput(const std::string& text) {  // a minute at most
+        char buffer[4096];
+        pollfd output{out_, POLLIN, 0};
+        ssize_t got = 0;
+        while (outText_.find(text) == std::string::npos) {
+            if (::poll(&output, 1, 60000) != 1 || (got = ::read(out_, buffer, sizeof buffer)) <= 0) return false;
+            outText_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+
+    bool stillRunning() {  // after a short while
+        ::usleep(200000);
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+    }
+
+    bool endsWithin(int seconds) {  // else killed
+        for (int fifths = 0; fifths < seconds * 5; ++fifths) {
+            if (!stillRunning()) return true;
+        }
+        ::kill(pid_, SIGKILL);
+        return false;
+    }
+
     // Both streams to their end (standard output closed after `outputLimit`
-    // bytes, as `| head -c N`), and the exit.
-    RunResult finish(std::optional<std::size_t> outputLimit = std::nullopt);
+    // bytes, as `| head -c N`), and the exit. Output first: the program's
+    // messages fit a pipe's buffer.
+    RunResult finish(std::optional<std::size_t> outputLimit = std::nullopt) {
+        if (in_ >= 0) ::close(in_), in_ = -1;
+        RunResult result;
+        const std::size_t left = !outputLimit ? std::string::npos : std::max(*outputLimit, outText_.size()) - outText_.size();
+        result.out = withLineFeeds(outText_ + readToEnd(out_, left));
+        if (err_ >= 0) result.err = withLineFeeds(readToEnd(err_));
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return result;
+    }
 
 private:
     int pid_ = -1, terminal_ = -1, in_ = -1, out_ = -1, err_ = -1;
@@ -85,17 +304,35 @@ private:
     std::string startingTerminal_, outText_;
 };
 
-RunResult runProgram(const fs::path& dir, const RunOptions& options);
-std::string readPage(const fs::path& page);  // the Windows program's CR LF as line feeds
-bool othersReach(const fs::path& path);      // every folder on the way lets others through
-std::string xhtmlErrors(const fs::path& page);  // empty when valid XHTML 1.0 Strict
+inline RunResult runProgram(const fs::path& dir, const RunOptions& options) { return Child(dir, options).finish(); }
+
+// The Windows program's CR LF as line feeds.
+inline std::string readPage(const fs::path& page) { return withLineFeeds(readFile(page)); }
+
+// Empty when valid XHTML 1.0 Strict.
+inline std::string xhtmlErrors(const fs::path& page) {
+    TempDir io;
+    const std::string report = shellWord((io / "report").string());
+    const std::string command = "xmllint --noout --nonet --huge --valid " + shellWord(page.string()) + " > " + report + " 2>&1";
+    return std::system(command.c_str()) == 0 ? "" : "xmllint: " + readFile(io / "report");
+}
 
 // A FAT file system mounted at `folder` with fusefat while this lives;
 // `reason()` says why it could not be.
 class FatFolder {
 public:
-    FatFolder(const fs::path& folder, long kilobytes);
-    ~FatFolder();
+    FatFolder(const fs::path& folder, long kilobytes) : folder_(folder) {
+        fs::create_directories(folder);
+        const std::string image = shellWord((image_ / "fat.img").string());
+        if (std::system(("mkfs.vfat -C " + image + " " + std::to_string(kilobytes) + " >/dev/null 2>&1").c_str()) != 0) {
+            reason_ = "mkfs.vfat could not make a FAT image (apt-get install dosfstools)";
+        } else if (std::system(("fusefat -o rw+ " + image + " " + shellWord(folder.string()) + " >/dev/null 2>&1").c_str()) != 0) {
+            reason_ = "fusefat could not mount a FAT image (apt-get install fusefat; root and /dev/fuse needed)";
+        }
+    }
+    ~FatFolder() {
+        if (reason_.empty()) std::system(("fusermount -u " + shellWord(folder_.string()) + " >/dev/null 2>&1").c_str());
+    }
     FatFolder(const FatFolder&) = delete;
     FatFolder& operator=(const FatFolder&) = delete;
     [[nodiscard]] const std::string& reason() const { return reason_; }
