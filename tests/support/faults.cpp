@@ -7,12 +7,16 @@
 //                     fails with EIO (K "end": the read that finds its end);
 //   raise:SIG:CALL:K  signal SIG right after the K-th CALL (link, linkat,
 //                     unlink, fsync, or flush1: a flush of standard output),
-//                     an interruption at that very moment on any machine.
+//                     an interruption at that very moment on any machine;
+//   take:NAME:CALL:K  another program creates NAME right after the K-th CALL;
+//   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE).
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +38,7 @@ Function real(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-// Counts the calls of `call` and raises the signal a word names for this count.
+// Counts the calls of `call` and does what a word names for this count.
 void after(const char* call) {
     const int error = errno;
     static int counts[5];
@@ -48,6 +52,14 @@ void after(const char* call) {
         int signal = 0, k = 0;
         if (std::sscanf(at, pattern, &signal, &k) == 2 && k == count) raise(signal);
     }
+    for (const char* at = std::strstr(faults(), "take:"); at != nullptr; at = std::strstr(at + 1, "take:")) {
+        char name[256] = {}, which[16] = {};
+        int k = 0;
+        if (std::sscanf(at, "take:%255[^:]:%15[^:]:%d", name, which, &k) == 3 && std::strcmp(which, call) == 0 && k == count) {
+            const int fd = real<int (*)(const char*, int, ...)>("open")(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (fd >= 0 && real<ssize_t (*)(int, const void*, size_t)>("write")(fd, "someone else's", 14) == 14) close(fd);
+        }
+    }
     errno = error;
 }
 
@@ -60,6 +72,15 @@ extern "C" int close(int fd) {
     if (!unnamed || result != 0) return result;
     errno = EIO;
     return -1;
+}
+
+extern "C" int open(const char* path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const auto mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    if ((flags & O_TMPFILE) == O_TMPFILE && std::strstr(faults(), "no-unnamed-files") != nullptr) return errno = EOPNOTSUPP, -1;
+    return real<int (*)(const char*, int, ...)>("open")(path, flags, mode);
 }
 
 extern "C" ssize_t read(int fd, void* into, size_t size) {
