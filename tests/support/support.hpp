@@ -19,7 +19,6 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -142,20 +141,11 @@ inline std::string readToEnd(int& fd, std::size_t limit = std::string::npos) {
     return text;
 }
 
-// Every folder on the way lets others through.
-inline bool othersReach(const fs::path& path) {
-    for (fs::path at = path; at != at.parent_path(); at = at.parent_path()) {
-        if ((fs::status(at).permissions() & fs::perms::others_exec) == fs::perms::none) return false;
-    }
-    return true;
-}
-
 struct RunOptions {
     std::vector<std::string> args;
     std::string input;            // standard input, then its end
     bool inputStaysOpen = false;  // no end to it, as a console's
     bool terminal = false;        // on a pseudo-terminal; `input` typed at the first question
-    bool asNobody = false;        // as root: as the user nobody
     std::optional<long> fileSizeLimit, addressSpaceLimit;
     std::optional<unsigned> umask;
     std::string faults;  // CXL2XHTML_FAULTS for the preloaded support/faults.cpp
@@ -172,14 +162,7 @@ struct RunResult {
 class Child {
 public:
     Child(const fs::path& dir, const RunOptions& options) {
-        std::string program = CXL2XHTML_BIN;
-        if (options.asNobody) {  // nobody may not pass the folders on the way to the build
-            copy_.emplace();
-            fs::permissions(copy_->path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-            fs::copy_file(program, *copy_ / "cxl2xhtml");
-            program = (*copy_ / "cxl2xhtml").string();
-        }
-        std::vector<std::string> argv{program};
+        std::vector<std::string> argv{CXL2XHTML_BIN};
         argv.insert(argv.end(), options.args.begin(), options.args.end());
         std::vector<char*> rawArgv;
         for (std::string& arg : argv) rawArgv.push_back(arg.data());
@@ -199,7 +182,6 @@ public:
             if (options.fileSizeLimit) limit(RLIMIT_FSIZE, *options.fileSizeLimit);
             if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
             if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
-            if (options.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) failed = "setuid";
             if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes
             if (!options.faults.empty()) {
                 ::setenv("CXL2XHTML_FAULTS", options.faults.c_str(), 1);
@@ -300,7 +282,6 @@ public:
 
 private:
     int pid_ = -1, terminal_ = -1, in_ = -1, out_ = -1, err_ = -1;
-    std::optional<TempDir> copy_;  // the program where nobody can reach it
     std::string startingTerminal_, outText_;
 };
 
