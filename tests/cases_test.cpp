@@ -8,19 +8,10 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
-#include "map/encoding.hpp"
 #include "pages/markup.hpp"
 #include "support/support.hpp"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <thread>
-#endif
 
 using namespace cxltest;
 

@@ -46,19 +46,15 @@ void after(const char* call) {
     int which = 0;
     while (std::strcmp(kCalls[which], call) != 0) ++which;
     const int count = ++counts[which];
-    char pattern[64];
-    std::snprintf(pattern, sizeof pattern, "raise:%%d:%s:%%d", call);
-    for (const char* at = std::strstr(faults(), "raise:"); at != nullptr; at = std::strstr(at + 1, "raise:")) {
-        int signal = 0, k = 0;
-        if (std::sscanf(at, pattern, &signal, &k) == 2 && k == count) raise(signal);
-    }
-    for (const char* at = std::strstr(faults(), "take:"); at != nullptr; at = std::strstr(at + 1, "take:")) {
-        char name[256] = {}, which[16] = {};
+    char words[4096], *rest = nullptr;
+    std::snprintf(words, sizeof words, "%s", faults());
+    for (char* word = strtok_r(words, " ", &rest); word != nullptr; word = strtok_r(nullptr, " ", &rest)) {
+        char action[8] = {}, what[256] = {}, when[16] = {};
         int k = 0;
-        if (std::sscanf(at, "take:%255[^:]:%15[^:]:%d", name, which, &k) == 3 && std::strcmp(which, call) == 0 && k == count) {
-            const int fd = real<int (*)(const char*, int, ...)>("open")(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
-            if (fd >= 0 && real<ssize_t (*)(int, const void*, size_t)>("write")(fd, "someone else's", 14) == 14) close(fd);
-        }
+        if (std::sscanf(word, "%7[a-z]:%255[^:]:%15[^:]:%d", action, what, when, &k) != 4 || std::strcmp(when, call) != 0 || k != count) continue;
+        if (std::strcmp(action, "raise") == 0) raise(std::atoi(what));
+        const int fd = std::strcmp(action, "take") == 0 ? real<int (*)(const char*, int, ...)>("open")(what, O_WRONLY | O_CREAT | O_EXCL, 0644) : -1;
+        if (fd >= 0) real<ssize_t (*)(int, const void*, size_t)>("write")(fd, "someone else's", 14), close(fd);
     }
     errno = error;
 }
