@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -195,14 +196,7 @@ std::string mapDocument(const Case& c, const Texts& vars) {
 
 // What a terminal shows, without the carriage returns and escape sequences
 // (Wine's console writes them).
-std::string shown(const std::string& out) {
-    std::string text;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out.compare(i, 2, "\x1B[") == 0) i = out.find_first_of("ABCDEFGHJKSTfhlmnsu", i + 2);
-        else if (out[i] != '\r') text += out[i];
-    }
-    return text;
-}
+std::string shown(const std::string& out) { return std::regex_replace(out, std::regex("\x1B\\[[0-9;?]*[A-Za-z]|\r"), ""); }
 
 void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     RunOptions options;

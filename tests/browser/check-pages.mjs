@@ -1,10 +1,7 @@
-// Opens both pages of each converted map in Debian's Chromium and checks
-// what a reader meets: axe-core's WCAG 2.1 AA rules; the picture, its
-// alternative text and long description; links that name the very files
-// written; reflow: 40 pixels a level on a wide screen, nothing wider than a
-// 320-pixel one.
-//
-// Usage: node check-pages.mjs DIR [DIR ...]   (each DIR: one converted map)
+// node check-pages.mjs DIR...: both pages of each converted map in Chromium,
+// as a reader meets them: axe-core's WCAG 2.1 AA rules; the picture, its
+// alternative text and long description; links naming the very files
+// written; 40 pixels a level at 1280, nothing wider than a 320-pixel screen.
 import { chromium } from 'playwright-core';
 import { createRequire } from 'node:module';
 import { readFileSync, readdirSync, statSync } from 'node:fs';
