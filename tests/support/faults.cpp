@@ -1,7 +1,6 @@
-// Preloaded into the program by run cases (`fault WORD`): system calls that
-// fail, or are followed by a signal, as CXL2XHTML_FAULTS says. Its words:
-//   close-unnamed     closing a page written aside fails with EIO (after
-//                     closing it), as a network file system may;
+// Preloaded by run cases (`fault WORD`): system calls that fail, or what
+// follows them, as the words of CXL2XHTML_FAULTS say:
+//   close-unnamed     closing an unnamed page fails with EIO, as on NFS;
 //   fsync-fails       every flush to the disk fails with EIO;
 //   read:NAME:K       the K-th read of the file whose path ends in NAME
 //                     fails with EIO (K "end": the read that finds its end);

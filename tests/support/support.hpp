@@ -180,6 +180,7 @@ public:
             for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
             limit(RLIMIT_CORE, 0);
             if (options.fileSizeLimit) limit(RLIMIT_FSIZE, *options.fileSizeLimit);
+            if (programEndsLinesWithCrLf()) ::signal(SIGXFSZ, SIG_IGN);  // Windows has no such signal: a write fails
             if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
             if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
             if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes
