@@ -21,7 +21,7 @@ TEST(Corpus, EveryMapIsToldWholeOrRefusedWithTheParsersReason) {
         SCOPED_TRACE(path.string());
         TempDir dir;
         writeFile(dir / "mc.cxl", readFile(path));
-        const RunResult result = runProgram(dir.path(), {});
+        const RunResult result = Child(dir.path(), {}).finish();
         if (path.parent_path().filename() == "malformed") {
             EXPECT_EQ(result.exitCode, 1);
             EXPECT_TRUE(result.err.starts_with("mxml: ") && result.err.ends_with("no es un documento XML valido.\n" + kPause)) << result.err;

@@ -17,7 +17,7 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     for (long megabytes = 24; megabytes <= 160 && result.exitCode != 0; megabytes += 8) {
         cxltest::RunOptions options;
         options.addressSpaceLimit = megabytes << 20;
-        result = cxltest::runProgram(dir.path(), options);
+        result = cxltest::Child(dir.path(), options).finish();
         EXPECT_EQ(std::filesystem::exists(dir / "SIGXX_Desc.html"), result.exitCode == 0) << megabytes;
         if (result.exitCode == 0) break;
         parserReported = parserReported || result.err.starts_with("mxml: Unable to");

@@ -286,8 +286,6 @@ private:
     std::string startingTerminal_, outText_;
 };
 
-inline RunResult runProgram(const fs::path& dir, const RunOptions& options) { return Child(dir, options).finish(); }
-
 // The Windows program's CR LF as line feeds.
 inline std::string readPage(const fs::path& page) { return withLineFeeds(readFile(page)); }
 
@@ -306,9 +304,11 @@ public:
     FatFolder(const fs::path& folder, long kilobytes) : folder_(folder) {
         fs::create_directories(folder);
         const std::string image = shellWord((image_ / "fat.img").string());
+        struct stat inside {}, outside {};  // a mount is a device of its own
         if (std::system(("mkfs.vfat -C " + image + " " + std::to_string(kilobytes) + " >/dev/null 2>&1").c_str()) != 0) {
             reason_ = "mkfs.vfat could not make a FAT image (apt-get install dosfstools)";
-        } else if (std::system(("fusefat -o rw+ " + image + " " + shellWord(folder.string()) + " >/dev/null 2>&1").c_str()) != 0) {
+        } else if (std::system(("fusefat -o rw+ " + image + " " + shellWord(folder.string()) + " >/dev/null 2>&1").c_str()) != 0 ||
+                   ::stat(folder.c_str(), &inside) != 0 || ::stat(folder.parent_path().c_str(), &outside) != 0 || inside.st_dev == outside.st_dev) {
             reason_ = "fusefat could not mount a FAT image (apt-get install fusefat; root and /dev/fuse needed)";
         }
     }
