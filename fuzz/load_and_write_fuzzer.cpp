@@ -12,8 +12,7 @@
 
 #include "map/encoding.hpp"
 #include "map/loader.hpp"
-#include "pages/description_page.hpp"
-#include "pages/graphic_page.hpp"
+#include "pages/conversion.hpp"
 #include "pages/markup.hpp"
 
 namespace {
@@ -59,25 +58,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unitName = bytes.substr(0, end);
         unitName.resize(std::min(unitName.size(), unitName.find('\0')));  // as the console reads it
     }
-    cxl::DocumentDecoder decoder;
-    if (!decoder.feed(bytes) || !decoder.finish()) return 0;
-    cxl::ConceptMap map;
     std::ostringstream parserMessages;
-    if (cxl::loadMap({-1, std::move(decoder.text())}, map, parserMessages) != cxl::LoadStatus::Loaded) return 0;
-
-    const cxl::UnitName unit = cxl::unitNameFor(unitName, "/");
-    std::ostringstream graphic;
-    cxl::writeGraphicPage(graphic, unit);
-    requireWellFormed(graphic.str());
-    std::ostringstream description;
-    cxl::writeDescriptionPage(description, unit, map);
-    const std::string page = description.str();
+    auto converted = cxl::convertDocument(bytes, "mc.cxl", unitName, "/", parserMessages);
+    if (converted.failed()) return 0;
+    requireWellFormed(converted.value().graphicPage);
+    const std::string& page = converted.value().descriptionPage;
     requireWellFormed(page);
+    // The map again, to know what the page must name.
+    cxl::DocumentDecoder decoder;
+    if (!decoder.feed(bytes) || !decoder.finish()) std::abort();
+    cxl::ConceptMap map;
+    if (cxl::loadMap({-1, std::move(decoder.text())}, map, parserMessages) != cxl::LoadStatus::Loaded) std::abort();
     for (const cxl::NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         for (const cxl::MapNode& node : *nodes) {
             if (page.find(asText(node.label)) == std::string::npos) std::abort();
         }
     }
-    cxl::releaseMap(map);
     return 0;
 }

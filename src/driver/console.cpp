@@ -4,13 +4,13 @@
 
 #include "driver/line_ends.hpp"
 #include "driver/platform.hpp"
+#include "pages/page_names.hpp"
 
 namespace cxl {
 
 namespace {
 
 constexpr std::string_view kDefaultCxlPath = "mc.cxl";
-constexpr std::string_view kDefaultUnitName = "SIGXX";
 
 bool isHelpWord(std::string_view rest) {
     constexpr std::string_view kHelp = "help";

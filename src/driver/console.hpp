@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "driver/cxl_file.hpp"
-#include "driver/failure.hpp"
+#include "pages/failure.hpp"
 
 namespace cxl {
 

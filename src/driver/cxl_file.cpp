@@ -7,6 +7,7 @@
 #include "driver/platform.hpp"
 #include "map/encoding.hpp"
 #include "map/loader.hpp"
+#include "pages/conversion.hpp"
 
 namespace cxl {
 
@@ -29,16 +30,6 @@ Status readToEnd(CxlFile& file, const std::string& cxlPath, DocumentDecoder& dec
     return std::nullopt;
 }
 
-Status statusOf(LoadStatus status, const std::string& cxlPath) {
-    switch (status) {
-        case LoadStatus::Loaded: return std::nullopt;
-        case LoadStatus::NotXml: return Failure{Problem::NotXml, cxlPath};
-        case LoadStatus::OutOfMemory: return Failure{Problem::OutOfMemory, {}};
-        case LoadStatus::MissingNode: break;
-    }
-    return Failure{Problem::MissingNode, {}};
-}
-
 // Mini-XML's messages of a parse whose verdict may not stand, kept without
 // memory of their own: memory may be what ran out.
 class HeldMessages : public std::streambuf {
@@ -57,7 +48,7 @@ Status loadFromMemory(CxlFile& file, const std::string& cxlPath, ConceptMap& map
     if (Status read = readToEnd(file, cxlPath, decoder, bytesRead)) return read;
     file.close();
     if (host::kCrLfLineEnds) joinCrLf(decoder.text());
-    return statusOf(loadMap({-1, std::move(decoder.text())}, map, parserMessages), cxlPath);
+    return failureOf(loadMap({-1, std::move(decoder.text())}, map, parserMessages), cxlPath);
 }
 
 }  // namespace
@@ -93,7 +84,7 @@ Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, Co
     if (Status read = readToEnd(file, cxlPath, checker, bytesRead)) return *read;
     if (checker.keepsText()) {  // UTF-16, decoded as it was checked
         file.close();
-        if (Status loaded = statusOf(loadMap({-1, std::move(checker.text())}, map, parserMessages), cxlPath)) {
+        if (Status loaded = failureOf(loadMap({-1, std::move(checker.text())}, map, parserMessages), cxlPath)) {
             return *loaded;
         }
         return bytesRead;

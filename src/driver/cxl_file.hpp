@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "driver/failure.hpp"
+#include "pages/failure.hpp"
 #include "map/concept_map.hpp"
 
 namespace cxl {

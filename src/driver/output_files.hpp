@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/failure.hpp"
+#include "pages/failure.hpp"
 #include "driver/platform.hpp"
 
 namespace cxl {

@@ -53,41 +53,6 @@ void restoreCodePages() {
     if (startOutputCodePage != 0) SetConsoleOutputCP(startOutputCodePage);
 }
 
-bool isDeviceName(std::string part) {
-    part = part.substr(0, part.find('.'));
-    while (!part.empty() && part.back() == ' ') part.pop_back();
-    for (char& c : part) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : kDevices) {
-        if (part == device) return true;
-    }
-    return part.size() == 4 && (part.rfind("COM", 0) == 0 || part.rfind("LPT", 0) == 0) && part[3] >= '0' &&
-           part[3] <= '9';
-}
-
-// A path that Windows holds as a plain file: nothing may go into an
-// alternate data stream or a device.
-bool isPlainFilePath(const std::string& path) {
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i]);
-        if (c < 0x20 || std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
-            return false;
-        }
-        const bool driveColon = i == 1 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-        if (c == ':' && !driveColon) return false;
-    }
-    std::size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
-        const std::string part = path.substr(start, end - start);
-        if (!part.empty() && part != "." && part != "..") {
-            if (part.back() == '.' || part.back() == ' ' || isDeviceName(part)) return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 // A console delivers typed accents in its own code page to byte reads; read
 // as UTF-16 and turned into UTF-8, they are what was typed. A line that
 // begins with Ctrl+Z is the end of input, as on a text stream.
@@ -264,7 +229,7 @@ void removeFileNow(const char* path) {
 void closeNow(int fd) { _close(fd); }
 
 PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool) {
-    if (!isPlainFilePath(pagePath)) return PageResult::CannotCreate;
+    if (!windowsHoldsPath(pagePath)) return PageResult::CannotCreate;
     const PathParts parts = splitPath(pagePath, kFolderSeparators);
     // Opened so that it can be deleted while open: a stop or Ctrl+C removes
     // it at once.

@@ -1,6 +1,26 @@
 #include "pages/page_names.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace cxl {
+
+namespace {
+
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool isDeviceName(std::string_view part) {
+    part = part.substr(0, part.find('.'));
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    std::string upper(part);
+    std::transform(upper.begin(), upper.end(), upper.begin(), upperAscii);
+    constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    if (std::find(kDevices.begin(), kDevices.end(), upper) != kDevices.end()) return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
+           upper[3] <= '9';
+}
+
+}  // namespace
 
 std::string unitFileName(std::string_view unit, UnitFile file) {
     std::string_view suffix;
@@ -22,6 +42,27 @@ PathParts splitPath(std::string_view path, std::string_view separators) {
 
 UnitName unitNameFor(std::string_view unitName, std::string_view folderSeparators) {
     return {unitName, splitPath(unitName, folderSeparators).name};
+}
+
+bool windowsHoldsPath(std::string_view path) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c < 0x20 || std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+            return false;
+        }
+        const bool driveColon = i == 1 && upperAscii(path[0]) >= 'A' && upperAscii(path[0]) <= 'Z';
+        if (c == ':' && !driveColon) return false;
+    }
+    std::size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (!part.empty() && part != "." && part != "..") {
+            if (part.back() == '.' || part.back() == ' ' || isDeviceName(part)) return false;
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 }  // namespace cxl

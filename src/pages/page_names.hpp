@@ -8,6 +8,9 @@
 
 namespace cxl {
 
+// The unit an empty answer stands for.
+inline constexpr std::string_view kDefaultUnitName = "SIGXX";
+
 enum class UnitFile { GraphicPage, DescriptionPage, Picture };
 
 // `unit` followed by the file's suffix ("_MapaConceptual.html", ...).
@@ -31,5 +34,12 @@ struct UnitName {
 
 // `folderSeparators` is the host's: "/" here, also the backslash on Windows.
 UnitName unitNameFor(std::string_view unitName, std::string_view folderSeparators);
+
+// Whether Windows holds `path` as a plain file: no character of < > " | ? *
+// or below 0x20, no ":" but after a drive letter at its start, and no
+// folder part that ends with a dot or a space or names a device (CON,
+// COM1.txt, ...), so that nothing goes into an alternate data stream or a
+// device. Both "/" and the backslash separate folders.
+bool windowsHoldsPath(std::string_view path);
 
 }  // namespace cxl
