@@ -9,7 +9,7 @@ BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all build program run test browser-node18 sanitize fuzz bench windows browser-deps packages test-packages clean
+.PHONY: all build program run test browser-node18 sanitize fuzz bench windows web browser-deps packages test-packages clean
 
 all: build
 
@@ -75,6 +75,11 @@ fuzz: packages
 windows:
 	scripts/windows
 
+# Builds build-web/cxl2xhtml.html, the browser edition, and checks it in
+# Chromium against the console program.
+web: program
+	scripts/web "$(CURDIR)/build-install/cxl2xhtml"
+
 # The browser check once more, under Debian 12's own Node.js 18 (CI runs it).
 browser-node18: test-packages
 	@$(MAKE) --no-print-directory build/CMakeCache.txt
@@ -86,4 +91,4 @@ bench: build
 	scripts/bench
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows
+	rm -rf build build-install build-sanitize build-fuzz build-windows build-web
