@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cxl::DocumentDecoder decoder;
     if (!decoder.feed(bytes) || !decoder.finish()) std::abort();
     cxl::ConceptMap map;
-    if (cxl::loadMap({-1, std::move(decoder.text())}, map, parserMessages) != cxl::LoadStatus::Loaded) std::abort();
+    if (cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages) != cxl::LoadStatus::Loaded) std::abort();
     for (const cxl::NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         for (const cxl::MapNode& node : *nodes) {
             if (page.find(asText(node.label)) == std::string::npos) std::abort();

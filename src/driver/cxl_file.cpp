@@ -48,7 +48,7 @@ Status loadFromMemory(CxlFile& file, const std::string& cxlPath, ConceptMap& map
     if (Status read = readToEnd(file, cxlPath, decoder, bytesRead)) return read;
     file.close();
     if (host::kCrLfLineEnds) joinCrLf(decoder.text());
-    return failureOf(loadMap({-1, std::move(decoder.text())}, map, parserMessages), cxlPath);
+    return failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages), cxlPath);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, Co
     if (Status read = readToEnd(file, cxlPath, checker, bytesRead)) return *read;
     if (checker.keepsText()) {  // UTF-16, decoded as it was checked
         file.close();
-        if (Status loaded = failureOf(loadMap({-1, std::move(checker.text())}, map, parserMessages), cxlPath)) {
+        if (Status loaded = failureOf(loadMap({-1, std::move(checker.text()), checker.endsCutShort()}, map, parserMessages), cxlPath)) {
             return *loaded;
         }
         return bytesRead;
@@ -96,7 +96,7 @@ Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, Co
     }
     HeldMessages held;
     std::ostream heldMessages(&held);
-    const LoadStatus inPlace = loadMap({file.fd(), {}}, map, heldMessages);
+    const LoadStatus inPlace = loadMap({file.fd(), {}, checker.endsCutShort()}, map, heldMessages);
     if (inPlace == LoadStatus::Loaded && host::positionOf(file.fd()) == bytesRead) {
         file.close();
         return bytesRead;

@@ -65,6 +65,15 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
+constexpr bool isBlank(std::uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+int digitValue(std::uint32_t c, bool hex) {
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+    if (hex && c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    if (hex && c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+    return -1;
+}
+
 }  // namespace
 
 bool DocumentDecoder::feed(std::string_view bytes) {
@@ -106,7 +115,63 @@ bool DocumentDecoder::decide(bool atEnd) {
 bool DocumentDecoder::feedDecided(std::string_view bytes) {
     if (form_ != Form::Utf8) return feedUtf16(bytes);
     if (firstByte_ < 0 && !bytes.empty()) firstByte_ = static_cast<std::uint8_t>(bytes.front());
-    return feedUtf8(bytes);
+    const std::size_t last = bytes.find_last_not_of(" \t\r\n");
+    if (last != std::string_view::npos) lastNonBlank_ = static_cast<std::uint8_t>(bytes[last]);
+    return watchReferences(bytes) && feedUtf8(bytes);
+}
+
+// Only the bytes from an "&" on need a look; a reference cut by the end of a
+// piece goes on in the next. Bytes of other characters are never ASCII in
+// UTF-8, so they end a reference as any other character does.
+bool DocumentDecoder::watchReferences(std::string_view bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        if (reference_ == Reference::None) {
+            at = bytes.find('&', at);
+            if (at == std::string_view::npos) return true;
+        }
+        if (!watchCharacter(static_cast<std::uint8_t>(bytes[at]))) return false;
+        ++at;
+    }
+    return true;
+}
+
+bool DocumentDecoder::watchCharacter(std::uint32_t c) {
+    switch (reference_) {
+        case Reference::None:
+            break;
+        case Reference::Ampersand:
+            if (c == '#') {
+                reference_ = Reference::Hash;
+                return true;
+            }
+            break;
+        case Reference::Hash:
+            if (c == 'x') {
+                reference_ = Reference::HexMark;
+                return true;
+            }
+            [[fallthrough]];
+        case Reference::HexMark:
+        case Reference::Decimal:
+        case Reference::Hex: {
+            const bool hex = reference_ == Reference::HexMark || reference_ == Reference::Hex;
+            const int digit = digitValue(c, hex);
+            if (digit >= 0) {
+                reference_ = hex ? Reference::Hex : Reference::Decimal;
+                const std::uint64_t value = std::uint64_t{referenceValue_} * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+                referenceTooLarge_ = referenceTooLarge_ || value > 0x10FFFF;
+                referenceValue_ = static_cast<std::uint32_t>(value & 0x1FFFFF);
+                return true;
+            }
+            if (c == ';' && referenceTooLarge_) return false;
+            break;
+        }
+    }
+    reference_ = c == '&' ? Reference::Ampersand : Reference::None;
+    referenceTooLarge_ = false;
+    referenceValue_ = 0;
+    return true;
 }
 
 // A character at a time; one cut by the end of a piece is finished with the
@@ -166,7 +231,8 @@ bool DocumentDecoder::feedUtf16(std::string_view bytes) {
             highSurrogate_ = unit;
             continue;
         }
-        if (!isXmlChar(code)) return false;
+        if (!isXmlChar(code) || !watchCharacter(code)) return false;
+        if (!isBlank(code)) lastNonBlank_ = code;
         appendUtf8(text_, code);
     }
     return true;

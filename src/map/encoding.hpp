@@ -65,6 +65,9 @@ public:
     [[nodiscard]] bool startsWithBlank() const {
         return firstByte_ == ' ' || firstByte_ == '\t' || firstByte_ == '\r' || firstByte_ == '\n';
     }
+    // Whether the document's last character other than white space is not
+    // ">": its last tag was cut off (`...</cmap`), which the parser accepts.
+    [[nodiscard]] bool endsCutShort() const { return lastNonBlank_ != '>'; }
     std::string& text() { return text_; }
 
 private:
@@ -73,6 +76,8 @@ private:
     bool feedDecided(std::string_view bytes);
     bool feedUtf8(std::string_view bytes);
     bool feedUtf16(std::string_view bytes);
+    bool watchReferences(std::string_view ascii);
+    bool watchCharacter(std::uint32_t code);
 
     std::size_t expectedBytes_;
     bool keepUtf8_;
@@ -82,6 +87,13 @@ private:
     int pendingByte_ = -1;       // UTF-16: the first byte of a code unit cut so
     int firstByte_ = -1;         // UTF-8: the text's first byte, once seen
     std::uint32_t highSurrogate_ = 0;
+    // A character reference being read ("&#", then digits), which the parser
+    // would take modulo 2^32: one past U+10FFFF is refused.
+    enum class Reference { None, Ampersand, Hash, Decimal, HexMark, Hex };
+    Reference reference_ = Reference::None;
+    bool referenceTooLarge_ = false;
+    std::uint32_t referenceValue_ = 0;
+    std::uint32_t lastNonBlank_ = 0;
     std::string text_;
 };
 

@@ -73,7 +73,9 @@ LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parse
     std::string().swap(document.text);
     if (errors.outOfMemory || filter.allocationFailed()) return LoadStatus::OutOfMemory;
     // A parse that reported an error may have dropped attributes or ended early.
-    if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText()) return LoadStatus::NotXml;
+    if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText() || document.cutShort) {
+        return LoadStatus::NotXml;
+    }
     buildNodes(raw, map);
     if (!linkConnections(raw, map)) return LoadStatus::MissingNode;
     buildRootList(map);

@@ -22,6 +22,7 @@ enum class LoadStatus {
 struct DocumentSource {
     int fd = -1;
     std::string text;
+    bool cutShort = false;  // its last tag was cut off (DocumentDecoder::endsCutShort)
 };
 
 // Parses the document and fills `map`, which must be empty. The text is

@@ -65,7 +65,7 @@ Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::strin
     DocumentDecoder decoder(bytes.size());
     if (!decoder.feed(bytes) || !decoder.finish()) return Failure{Problem::NotXml, cxlName};
     ConceptMap map;
-    if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text())}, map, parserMessages), cxlName)) {
+    if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages), cxlName)) {
         return *loaded;
     }
     const UnitName unit = unitNameFor(unitName, folderSeparators);
