@@ -24,14 +24,22 @@ const bool kQuotedAnswers = false;
 
 namespace {
 
-constexpr std::array<int, 4> kInterruptions = {SIGINT, SIGHUP, SIGTERM, SIGQUIT};
+// Signals that end the process and that it can catch. The asynchronous ones
+// are interruptions: they remove this run's files, and are held while the
+// pages are named. Faults of the program itself end it too, and must never
+// be held; they only put the terminal back.
+constexpr std::array<int, 13> kInterruptions = {SIGINT,  SIGHUP, SIGTERM, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                                SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGPWR,  SIGSTKFLT};
+constexpr std::array<int, 7> kFaults = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
 
 mode_t creationMask = 022;
 sigset_t startMask;
+sigset_t interruptions;
 
-// The terminal's own settings while a pause has changed them, for the
-// handler to put back.
+// The terminal's own settings while a pause has changed them, for a handler
+// to put back, and the pause's, for a stopped pause that goes on.
 termios terminalSettings{};
+termios pauseSettings{};
 volatile sig_atomic_t terminalChanged = 0;
 
 void restoreTerminal() {
@@ -51,6 +59,38 @@ extern "C" void onInterruption(int signal) {
     sigemptyset(&first);
     sigaddset(&first, signal);
     ::sigprocmask(SIG_UNBLOCK, &first, nullptr);
+}
+
+void handle(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_mask = interruptions;
+    // A signal that whoever started us ignores (nohup) or someone else
+    // handles (a sanitizer) stays so.
+    struct sigaction previous {};
+    ::sigaction(signal, nullptr, &previous);
+    if (previous.sa_handler == SIG_DFL || previous.sa_handler == handler) ::sigaction(signal, &action, nullptr);
+}
+
+// Ctrl+Z: a stopped job leaves the terminal as the shell expects it; when it
+// goes on (fg), the pause again takes one key at a time, whatever the shell
+// did to the terminal meanwhile.
+extern "C" void onStop(int) {
+    const int savedErrno = errno;
+    const bool paused = terminalChanged != 0;
+    restoreTerminal();
+    ::signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    ::raise(SIGTSTP);
+    ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stopped here until continued
+    handle(SIGTSTP, onStop);
+    if (paused) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &pauseSettings);
+        terminalChanged = 1;
+    }
+    errno = savedErrno;
 }
 
 std::string folderOf(const std::string& path) {
@@ -104,16 +144,14 @@ void prepareProcess() {
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
     ::sigprocmask(SIG_SETMASK, nullptr, &startMask);
-    struct sigaction action {};
-    action.sa_handler = onInterruption;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : kInterruptions) sigaddset(&action.sa_mask, signal);
-    for (const int signal : kInterruptions) {
-        // A signal ignored by whoever started us (nohup) stays ignored.
-        struct sigaction previous {};
-        ::sigaction(signal, nullptr, &previous);
-        if (previous.sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
+    sigemptyset(&interruptions);
+    for (const int signal : kInterruptions) sigaddset(&interruptions, signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&interruptions, signal);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&interruptions, signal) == 1) handle(signal, onInterruption);
     }
+    for (const int signal : kFaults) handle(signal, onInterruption);
+    handle(SIGTSTP, onStop);
 }
 
 std::istream& consoleInput() { return std::cin; }
@@ -128,14 +166,13 @@ bool inputIsKeyboard() { return ::isatty(STDIN_FILENO) == 1; }
 // ahead is kept, since it counts, and what follows the key (the rest of an
 // Esc sequence) is dropped, so that the shell does not receive it.
 void waitForKey() {
-    termios raw{};
     if (::tcgetattr(STDIN_FILENO, &terminalSettings) != 0) return;
-    raw = terminalSettings;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
+    pauseSettings = terminalSettings;
+    pauseSettings.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    pauseSettings.c_cc[VMIN] = 1;
+    pauseSettings.c_cc[VTIME] = 0;
     terminalChanged = 1;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &pauseSettings);
     char key = 0;
     while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
     }
@@ -173,12 +210,7 @@ bool existsForReading(const std::string& path) {
     return true;
 }
 
-void blockInterruptions() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : kInterruptions) sigaddset(&held, signal);
-    ::sigprocmask(SIG_BLOCK, &held, nullptr);
-}
+void blockInterruptions() { ::sigprocmask(SIG_BLOCK, &interruptions, nullptr); }
 
 void unblockInterruptions() { ::sigprocmask(SIG_SETMASK, &startMask, nullptr); }
 
@@ -256,8 +288,11 @@ PageResult publishDraft(PageDraft& draft, const std::string& pagePath) {
         }
         return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
     }
-    if (::link(draft.tempPath.c_str(), pagePath.c_str()) == 0 ||
-        ::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, pagePath.c_str(), RENAME_NOREPLACE) == 0) {
+    // A rename gives the page its name and takes the hidden one away at once,
+    // so that even SIGKILL cannot leave both; a link and an unlink where the
+    // file system cannot rename so.
+    if (::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, pagePath.c_str(), RENAME_NOREPLACE) == 0 ||
+        (errno != EEXIST && ::link(draft.tempPath.c_str(), pagePath.c_str()) == 0)) {
         addRunFile(pagePath);
         ::unlink(draft.tempPath.c_str());
         return PageResult::Done;

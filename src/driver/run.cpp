@@ -23,7 +23,6 @@ constexpr int kFatalStatus = 1;
 // removed, the message, then the pause.
 int stopWithPause(Console& console, const Failure& failure) {
     removeRunFiles();
-    releaseAllSignals();  // the pause must yield to Ctrl+C
     writeMessage(console.err, failure);
     console.err << kPauseText << std::flush;
     waitForKey(console);

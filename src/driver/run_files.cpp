@@ -65,13 +65,6 @@ void releaseSignals() {
     if (holdDepth > 0 && --holdDepth == 0) host::unblockInterruptions();
 }
 
-void releaseAllSignals() {
-    if (holdDepth > 0) {
-        holdDepth = 1;
-        releaseSignals();
-    }
-}
-
 std::string hiddenDraftStem(std::string_view pageName) {
     const std::size_t kept = pageName.size() > kHiddenNameShortening ? pageName.size() - kHiddenNameShortening : 0;
     std::string stem = ".";

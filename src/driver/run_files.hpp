@@ -21,11 +21,9 @@ void removeRunFilesOnInterruption();
 // The run is complete: its files stay, whatever comes.
 void keepRunFiles();
 
-// Holds interruptions; released as often as held, they take effect. A stop
-// releases every hold before its pause.
+// Holds interruptions; released as often as held, they take effect.
 void holdSignals();
 void releaseSignals();
-void releaseAllSignals();
 
 class HeldSignals {
 public:

@@ -5,7 +5,8 @@
 //   read:NAME:K       the K-th read of the file whose path ends in NAME
 //                     fails with EIO (K "end": the read that finds its end);
 //   raise:SIG:CALL:K  signal SIG right after the K-th CALL (link, linkat,
-//                     unlink, fsync, or flush1: a flush of standard output),
+//                     unlink, fsync, renameat2, or flush1: a flush of
+//                     standard output),
 //                     an interruption at that very moment on any machine;
 //   take:NAME:CALL:K  another program creates NAME right after the K-th CALL;
 //   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE).
@@ -40,8 +41,8 @@ Function real(const char* name) {
 // Counts the calls of `call` and does what a word names for this count.
 void after(const char* call) {
     const int error = errno;
-    static int counts[5];
-    static const char* const kCalls[] = {"link", "linkat", "unlink", "fsync", "flush1"};
+    static int counts[6];
+    static const char* const kCalls[] = {"link", "linkat", "unlink", "fsync", "flush1", "renameat2"};
     int which = 0;
     while (std::strcmp(kCalls[which], call) != 0) ++which;
     const int count = ++counts[which];
@@ -114,6 +115,12 @@ extern "C" int link(const char* from, const char* to) {
 extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
     const int result = real<int (*)(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags);
     after("linkat");
+    return result;
+}
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
+    const int result = real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to, flags);
+    after("renameat2");
     return result;
 }
 

@@ -99,7 +99,7 @@ inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, b
     }
     if (!decoder.finish()) return cxl::LoadStatus::NotXml;
     if (crLf) cxl::joinCrLf(decoder.text());
-    return cxl::loadMap({-1, std::move(decoder.text())}, map, std::cerr);
+    return cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, std::cerr);
 }
 
 #ifndef _WIN32
@@ -148,6 +148,11 @@ struct RunOptions {
     bool terminal = false;        // on a pseudo-terminal; `input` typed at the first question
     std::optional<long> fileSizeLimit, addressSpaceLimit;
     std::optional<unsigned> umask;
+    std::vector<int> ignoredSignals;  // as nohup leaves SIGHUP
+    // On the terminal as a job of a shell's: a process group of its own in
+    // this session, so that Ctrl+Z stops it (the terminal is then not its
+    // controlling one, and typed Ctrl+C sends nothing).
+    bool stoppable = false;
     std::string faults;  // CXL2XHTML_FAULTS for the preloaded support/faults.cpp
 };
 
@@ -169,8 +174,16 @@ public:
         rawArgv.push_back(nullptr);
         int in[2], out[2], err[2], reasons[2];
         if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0 || ::pipe2(reasons, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        pid_ = options.terminal ? ::forkpty(&terminal_, nullptr, nullptr, nullptr) : ::fork();
+        int jobTerminal = -1;
+        if (options.stoppable && ::openpty(&terminal_, &jobTerminal, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        pid_ = options.terminal && !options.stoppable ? ::forkpty(&terminal_, nullptr, nullptr, nullptr) : ::fork();
+        if (pid_ > 0 && options.stoppable) ::setpgid(pid_, pid_), ::close(jobTerminal);
         if (pid_ == 0) {
+            if (options.stoppable) {
+                ::setpgid(0, 0);
+                for (int fd : {0, 1, 2}) ::dup2(jobTerminal, fd);
+                ::close(jobTerminal), ::close(terminal_);
+            }
             const auto limit = [](int resource, long value) {
                 const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
                 ::setrlimit(resource, &both);
@@ -183,6 +196,7 @@ public:
             if (programEndsLinesWithCrLf()) ::signal(SIGXFSZ, SIG_IGN);  // Windows has no such signal: a write fails
             if (options.addressSpaceLimit) limit(RLIMIT_AS, *options.addressSpaceLimit);
             if (options.umask) ::umask(static_cast<mode_t>(*options.umask));
+            for (const int signal : options.ignoredSignals) ::signal(signal, SIG_IGN);
             if (options.terminal) ::setenv("LANG", "C.UTF-8", 1);  // what Wine's console writes
             if (!options.faults.empty()) {
                 ::setenv("CXL2XHTML_FAULTS", options.faults.c_str(), 1);
@@ -230,6 +244,11 @@ public:
 
     void type(const std::string& keys) {
         if (::write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) throw std::runtime_error("write failed");
+    }
+
+    void setTerminal(const std::string& settings) {
+        termios wanted{};
+        if (settings.size() == sizeof wanted) std::memcpy(&wanted, settings.data(), sizeof wanted), ::tcsetattr(terminal_, TCSANOW, &wanted);
     }
 
     // The terminal's settings, as bytes.
@@ -297,6 +316,14 @@ inline std::string xhtmlErrors(const fs::path& page) {
     return std::system(command.c_str()) == 0 ? "" : "xmllint: " + readFile(io / "report");
 }
 
+// Whether a file that FUSE hides until its last handle closes is still there.
+inline bool hasFuseHidden(const fs::path& dir) {
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.path().filename().string().starts_with(".fuse_hidden")) return true;
+    }
+    return false;
+}
+
 // A FAT file system mounted at `folder` with fusefat while this lives;
 // `reason()` says why it could not be.
 class FatFolder {
@@ -305,11 +332,15 @@ public:
         fs::create_directories(folder);
         const std::string image = shellWord((image_ / "fat.img").string());
         struct stat inside {}, outside {};  // a mount is a device of its own
-        if (std::system(("mkfs.vfat -C " + image + " " + std::to_string(kilobytes) + " >/dev/null 2>&1").c_str()) != 0) {
+        // mkfs.vfat lies in /usr/sbin, outside an ordinary user's PATH.
+        const std::string mkfs = fs::exists("/usr/sbin/mkfs.vfat") ? "/usr/sbin/mkfs.vfat" : "mkfs.vfat";
+        if (std::system((mkfs + " -C " + image + " " + std::to_string(kilobytes) + " >/dev/null 2>&1").c_str()) != 0) {
             reason_ = "mkfs.vfat could not make a FAT image (apt-get install dosfstools)";
+        } else if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+            reason_ = "/dev/fuse cannot be opened by this user, so fusefat cannot mount a FAT image";
         } else if (std::system(("fusefat -o rw+ " + image + " " + shellWord(folder.string()) + " >/dev/null 2>&1").c_str()) != 0 ||
                    ::stat(folder.c_str(), &inside) != 0 || ::stat(folder.parent_path().c_str(), &outside) != 0 || inside.st_dev == outside.st_dev) {
-            reason_ = "fusefat could not mount a FAT image (apt-get install fusefat; root and /dev/fuse needed)";
+            reason_ = "fusefat could not mount a FAT image (apt-get install fusefat)";
         }
     }
     ~FatFolder() {
