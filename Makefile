@@ -9,7 +9,7 @@ BROWSER_PACKAGES := chromium fonts-liberation
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all build program run test browser-node18 sanitize fuzz bench windows web browser-deps packages test-packages clean
+.PHONY: all build program run test browser-node18 sanitize fuzz bench windows web deb browser-deps packages test-packages clean
 
 all: build
 
@@ -80,6 +80,11 @@ windows:
 web: program
 	scripts/web "$(CURDIR)/build-install/cxl2xhtml"
 
+# Builds build-deb/cxl2xhtml_VERSION_ARCH.deb, checks it with lintian, and
+# installs, runs and removes it in a scratch root.
+deb:
+	scripts/deb
+
 # The browser check once more, under Debian 12's own Node.js 18 (CI runs it).
 browser-node18: test-packages
 	@$(MAKE) --no-print-directory build/CMakeCache.txt
@@ -91,4 +96,4 @@ bench: build
 	scripts/bench
 
 clean:
-	rm -rf build build-install build-sanitize build-fuzz build-windows build-web
+	rm -rf build build-install build-sanitize build-fuzz build-windows build-web build-deb
