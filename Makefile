@@ -91,7 +91,7 @@ browser-node18: test-packages
 	cmake --build --preset default --target cxl2xhtml
 	scripts/browser-check-node18
 
-bench: build
+bench: build web
 	@scripts/install-packages strace
 	scripts/bench
 

@@ -1,5 +1,7 @@
 #include "map/encoding.hpp"
 
+#include <cstring>
+
 namespace cxl {
 
 bool isXmlChar(std::uint32_t c) {
@@ -66,6 +68,22 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 constexpr bool isBlank(std::uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Past the run of printable ASCII at `at`, eight bytes at a time, as far as
+// whole words go: most of a map is such text. A word with a byte of 0x80 or
+// more, or below 0x20, is left to the caller (the borrow of a byte below
+// 0x20 may flag its neighbour too, which only costs a slower look).
+std::size_t skipPrintableAscii(std::string_view bytes, std::size_t at) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    constexpr std::uint64_t kSpaces = 0x2020202020202020u;
+    while (bytes.size() - at >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, 8);
+        if (((word | (word - kSpaces)) & kHighBits) != 0) break;
+        at += 8;
+    }
+    return at;
+}
 
 int digitValue(std::uint32_t c, bool hex) {
     if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
@@ -193,6 +211,8 @@ bool DocumentDecoder::feedUtf8(std::string_view bytes) {
     const std::size_t start = static_cast<std::size_t>(rest.data() - bytes.data());
     std::size_t at = start;
     while (at < bytes.size()) {
+        at = skipPrintableAscii(bytes, at);
+        if (at == bytes.size()) break;
         if (kPlainAscii[static_cast<std::uint8_t>(bytes[at])]) {
             ++at;
             continue;

@@ -13,8 +13,8 @@ const here = dirname(fileURLToPath(import.meta.url));
 const read = (path) => readFileSync(path, 'utf8');
 const escape = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
 
-const worker = `${read(converter)}\n${read(join(here, 'worker.js'))}`;
-const main = `\n${read(fflate)}\n${read(join(here, 'main.js'))}\n`;
+const worker = `${read(fflate)}\n${read(converter)}\n${read(join(here, 'worker.js'))}`;
+const main = `\n${read(join(here, 'main.js'))}\n`;
 for (const [name, code] of [['worker', worker], ['page', main]]) {
   if (/<\/script|<!--/i.test(code)) throw new Error(`the ${name} code would end its script element early`);
 }

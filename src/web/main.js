@@ -28,7 +28,7 @@
   const convert = (request) => new Promise((resolve) => {
     const worker = new Worker(workerUrl);
     worker.onmessage = ({ data }) => { worker.terminate(); resolve(data); };
-    worker.postMessage(request, request.bytes ? [request.bytes] : []);
+    worker.postMessage(request, [request.bytes, request.picture].filter(Boolean));
   });
 
   form.addEventListener('submit', async (event) => {
@@ -43,21 +43,17 @@
     say('Convirtiendo...');
     const read = (file) => (file ? file.arrayBuffer() : Promise.resolve(null)).catch(() => undefined);
     const [bytes, pictureBytes] = await Promise.all([read(map), read(picture)]);
-    const result = await convert({ bytes: bytes === undefined ? null : bytes, fileName: map.name, unitName: unitField.value });
-    if (result.message === '' && pictureBytes === undefined) {
-      Object.assign(result, await convert({ bytes: null, fileName: picture.name, unitName: '' }));
-    }
+    const unreadable = bytes === undefined ? map : pictureBytes === undefined ? picture : null;
+    const result = await convert(unreadable ? { bytes: null, fileName: unreadable.name, unitName: '' }
+      : { bytes, picture: pictureBytes, fileName: map.name, unitName: unitField.value });
     button.disabled = false;
     if (result.message !== '') {
       say(result.message.replace(/\n$/, ''), true);
       button.focus();
       return;
     }
-    const entries = { [result.graphicPath]: result.graphicPage, [result.descriptionPath]: result.descriptionPage };
-    if (pictureBytes) entries[result.picturePath] = [new Uint8Array(pictureBytes), { level: 0 }];
-    const zip = fflate.zipSync(entries, { level: 6 });
     say('Salida generada.');
-    const download = link(`Descargar ${result.zipName}`, new Blob([zip], { type: 'application/zip' }), { download: result.zipName });
+    const download = link(`Descargar ${result.zipName}`, new Blob([result.zip], { type: 'application/zip' }), { download: result.zipName });
     link('Ver la descripción', new Blob([result.descriptionPage], { type: 'application/xhtml+xml' }), { target: '_blank', rel: 'noopener' });
     download.focus();
   });

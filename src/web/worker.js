@@ -11,8 +11,15 @@ self.onmessage = async ({ data }) => {
     };
     const [zipName, graphicPath, descriptionPath, picturePath, graphicPage, descriptionPage, message] =
       [0, 1, 2, 3, 4, 5, 6].map(part);
-    self.postMessage({ zipName: decode(zipName), graphicPath: decode(graphicPath), descriptionPath: decode(descriptionPath),
-      picturePath: decode(picturePath), graphicPage, descriptionPage, message: decode(message) });
+    if (message.length > 0) {
+      self.postMessage({ message: decode(message) });
+      return;
+    }
+    // Zipped here too, so that the page's own thread never waits for it.
+    const entries = { [decode(graphicPath)]: graphicPage, [decode(descriptionPath)]: descriptionPage };
+    if (data.picture) entries[decode(picturePath)] = [new Uint8Array(data.picture), { level: 0 }];
+    const zip = fflate.zipSync(entries, { level: 1 });
+    self.postMessage({ message: '', zipName: decode(zipName), zip, descriptionPage }, [zip.buffer, descriptionPage.buffer]);
   };
   const call = (converter, name, ...texts) => {
     const places = texts.map((bytes) => {
