@@ -51,7 +51,7 @@ std::string conceptLabel(std::mt19937& random, int i) {
 
 void write(const Map& map) {
     std::printf("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                "<cmap xmlns=\"http://cmap.ihmc.us/xml/cmap/\">\n  <map width=\"4000\" height=\"4000\">\n");
+                "<cmap xmlns=\"http://example.org/xml/cmap/\">\n  <map width=\"4000\" height=\"4000\">\n");
     std::printf("    <concept-list>\n");
     for (const Box& c : map.concepts) std::printf("      <concept id=\"%s\" label=\"%s\"/>\n", c.id.c_str(), c.label.c_str());
     std::printf("    </concept-list>\n    <linking-phrase-list>\n");

@@ -58,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unitName = bytes.substr(0, end);
         unitName.resize(std::min(unitName.size(), unitName.find('\0')));  // as the console reads it
     }
-    std::ostringstream parserMessages;
-    auto converted = cxl::convertDocument(bytes, "mc.cxl", unitName, "/", parserMessages);
+    auto converted = cxl::convertDocument(bytes, "mc.cxl", unitName, "/");
     if (converted.failed()) return 0;
     requireWellFormed(converted.value().graphicPage);
     const std::string& page = converted.value().descriptionPage;
@@ -68,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cxl::DocumentDecoder decoder;
     if (!decoder.feed(bytes) || !decoder.finish()) std::abort();
     cxl::ConceptMap map;
-    if (cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages) != cxl::LoadStatus::Loaded) std::abort();
+    if (cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map).status != cxl::LoadStatus::Loaded) std::abort();
     for (const cxl::NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         for (const cxl::MapNode& node : *nodes) {
             if (page.find(asText(node.label)) == std::string::npos) std::abort();

@@ -4,6 +4,7 @@
 
 #include "driver/line_ends.hpp"
 #include "driver/platform.hpp"
+#include "map/text.hpp"
 #include "pages/page_names.hpp"
 
 namespace cxl {
@@ -12,16 +13,7 @@ namespace {
 
 constexpr std::string_view kDefaultCxlPath = "mc.cxl";
 
-bool isHelpWord(std::string_view rest) {
-    constexpr std::string_view kHelp = "help";
-    if (rest.size() != kHelp.size()) return false;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const char c = rest[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != kHelp[i]) return false;
-    }
-    return true;
-}
+bool isHelpWord(std::string_view rest) { return equalsIgnoringAsciiCase(rest, "help"); }
 
 // One answer of any length; end of input before any character gives the
 // empty answer, and so the default. A text ends at its first zero byte, as

@@ -1,6 +1,5 @@
 #include "driver/cxl_file.hpp"
 
-#include <streambuf>
 #include <vector>
 
 #include "driver/line_ends.hpp"
@@ -30,25 +29,13 @@ Status readToEnd(CxlFile& file, const std::string& cxlPath, DocumentDecoder& dec
     return std::nullopt;
 }
 
-// Mini-XML's messages of a parse whose verdict may not stand, kept without
-// memory of their own: memory may be what ran out.
-class HeldMessages : public std::streambuf {
-public:
-    HeldMessages() { setp(text_, text_ + sizeof text_); }
-    [[nodiscard]] std::string_view text() const { return {pbase(), static_cast<std::size_t>(pptr() - pbase())}; }
-
-private:
-    char text_[4096];
-};
-
 // The whole document in memory: every read is the program's own.
-Status loadFromMemory(CxlFile& file, const std::string& cxlPath, ConceptMap& map, std::ostream& parserMessages,
-                      std::uint64_t& bytesRead) {
+Status loadFromMemory(CxlFile& file, const std::string& cxlPath, ConceptMap& map, std::uint64_t& bytesRead) {
     DocumentDecoder decoder(host::sizeOfFile(file.fd()));
     if (Status read = readToEnd(file, cxlPath, decoder, bytesRead)) return read;
     file.close();
     if (host::kCrLfLineEnds) joinCrLf(decoder.text());
-    return failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages), cxlPath);
+    return failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map), cxlPath);
 }
 
 }  // namespace
@@ -72,45 +59,39 @@ void CxlFile::close() {
 // A regular UTF-8 file is checked, then parsed in place, as Mini-XML reads a
 // file itself; a pipe can be read only once, and UTF-16 and the host's line
 // ends need a conversion first: those are parsed from memory.
-Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, ConceptMap& map,
-                                   std::ostream& parserMessages) {
+Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, ConceptMap& map) {
     std::uint64_t bytesRead = 0;
     const std::size_t size = host::sizeOfFile(file.fd());
     if (size == 0 || host::kCrLfLineEnds) {
-        if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+        if (Status loaded = loadFromMemory(file, cxlPath, map, bytesRead)) return *loaded;
         return bytesRead;
     }
     DocumentDecoder checker(size, false);
     if (Status read = readToEnd(file, cxlPath, checker, bytesRead)) return *read;
     if (checker.keepsText()) {  // UTF-16, decoded as it was checked
         file.close();
-        if (Status loaded = failureOf(loadMap({-1, std::move(checker.text()), checker.endsCutShort()}, map, parserMessages), cxlPath)) {
+        if (Status loaded = failureOf(loadMap({-1, std::move(checker.text()), checker.endsCutShort()}, map), cxlPath)) {
             return *loaded;
         }
         return bytesRead;
     }
     if (!host::rewindFile(file.fd())) return Failure{Problem::CxlUnreadable, cxlPath};
     if (checker.startsWithBlank()) {  // rare, and passed over in memory only
-        if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+        if (Status loaded = loadFromMemory(file, cxlPath, map, bytesRead)) return *loaded;
         return bytesRead;
     }
-    HeldMessages held;
-    std::ostream heldMessages(&held);
-    const LoadStatus inPlace = loadMap({file.fd(), {}, checker.endsCutShort()}, map, heldMessages);
-    if (inPlace == LoadStatus::Loaded && host::positionOf(file.fd()) == bytesRead) {
+    const LoadResult inPlace = loadMap({file.fd(), {}, checker.endsCutShort()}, map);
+    if (inPlace.status == LoadStatus::Loaded && host::positionOf(file.fd()) == bytesRead) {
         file.close();
         return bytesRead;
     }
-    if (inPlace == LoadStatus::OutOfMemory) {
-        parserMessages << held.text() << std::flush;
-        return Failure{Problem::OutOfMemory, {}};
-    }
+    if (inPlace.status == LoadStatus::OutOfMemory) return *failureOf(inPlace, cxlPath);
     // Mini-XML takes a read that fails for the end of the file, so its
     // verdict stands only on a whole success. Anything else is judged again
     // from memory; where the same bytes load there, Mini-XML's reading failed.
     releaseMap(map);
     if (!host::rewindFile(file.fd())) return Failure{Problem::CxlUnreadable, cxlPath};
-    if (Status loaded = loadFromMemory(file, cxlPath, map, parserMessages, bytesRead)) return *loaded;
+    if (Status loaded = loadFromMemory(file, cxlPath, map, bytesRead)) return *loaded;
     return Failure{Problem::CxlUnreadable, cxlPath};
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 
 #include "pages/failure.hpp"
@@ -33,9 +32,8 @@ private:
 
 // Loads `map` (empty) from the open file, which is closed afterwards, and
 // gives how many bytes the file held. Failures name `cxlPath`: a read that
-// fails, bytes that are not XML text, a document the loader refuses. The
-// parser's own messages go to `parserMessages`.
-Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, ConceptMap& map,
-                                   std::ostream& parserMessages);
+// fails, bytes that are not XML text, a document the loader refuses (with
+// the parser's reason).
+Outcome<std::uint64_t> loadCxlFile(CxlFile& file, const std::string& cxlPath, ConceptMap& map);
 
 }  // namespace cxl

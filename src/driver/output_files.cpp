@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-Status statusOf(host::PageResult result, const std::string& path) {
+Status pageFailure(host::PageResult result, const std::string& path) {
     switch (result) {
         case host::PageResult::Done: return std::nullopt;
         case host::PageResult::Exists: return Failure{Problem::PageExists, path};
@@ -20,7 +20,7 @@ Status statusOf(host::PageResult result, const std::string& path) {
 
 Outcome<std::unique_ptr<PageFile>> beginPage(const std::string& path) {
     host::PageDraft draft;
-    if (Status created = statusOf(host::createDraft(path, draft), path)) return *created;
+    if (Status failure = pageFailure(host::createDraft(path, draft), path)) return *failure;
     return std::make_unique<PageFile>(path, std::move(draft));
 }
 
@@ -58,7 +58,7 @@ Status PageFile::checkWritten() {
 }
 
 Status PageFile::finish() {
-    if (Status written = checkWritten()) return written;
+    if (Status failure = checkWritten()) return failure;
     if (!host::finishDraft(draft_)) return Failure{Problem::PageNotWritten, path_};
     return std::nullopt;
 }
@@ -84,13 +84,13 @@ Outcome<OutputFiles> openOutputFiles(const std::string& unitName, std::ostream& 
 
 Status publishOutputFiles(OutputFiles& files) {
     for (PageFile* page : {files.graphicPage.get(), files.descriptionPage.get()}) {
-        if (Status finished = page->finish()) return finished;
+        if (Status failure = page->finish()) return failure;
     }
     {
         // Both pages get their names, or neither keeps one.
         const HeldSignals held;
         for (PageFile* page : {files.graphicPage.get(), files.descriptionPage.get()}) {
-            if (Status named = statusOf(host::publishDraft(page->draft(), page->path()), page->path())) return named;
+            if (Status failure = pageFailure(host::publishDraft(page->draft(), page->path()), page->path())) return failure;
         }
     }
     host::syncFolderOf(files.graphicPage->path());  // both pages lie in one folder

@@ -17,6 +17,7 @@
 
 #include "driver/platform.hpp"
 #include "driver/run_files.hpp"
+#include "map/text.hpp"
 #include "pages/page_names.hpp"
 
 namespace cxl::host {
@@ -107,7 +108,7 @@ protected:
         for (std::size_t back = 1; back <= std::min<std::size_t>(3, text.size()); ++back) {
             const auto byte = static_cast<unsigned char>(text[text.size() - back]);
             if ((byte & 0xC0) == 0x80) continue;
-            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            const std::size_t length = utf8SequenceLength(byte);
             if (length > back) whole = text.size() - back;
             break;
         }

@@ -35,7 +35,7 @@ Status convert(Console& console) {
     Outcome<Inputs> inputs = askForInputs(console);
     if (inputs.failed()) return inputs.failure();
     ConceptMap map;
-    Outcome<std::uint64_t> loaded = loadCxlFile(inputs.value().cxlFile, inputs.value().cxlPath, map, console.err);
+    Outcome<std::uint64_t> loaded = loadCxlFile(inputs.value().cxlFile, inputs.value().cxlPath, map);
     if (loaded.failed()) return loaded.failure();
 
     Outcome<OutputFiles> opened = openOutputFiles(inputs.value().unitName, console.out);
@@ -44,12 +44,10 @@ Status convert(Console& console) {
     files.descriptionPage->limitTo(descriptionBound(loaded.value()));
     const UnitName unit = unitNameFor(inputs.value().unitName, host::kFolderSeparators);
     writeGraphicPage(files.graphicPage->stream(), unit);
-    if (Status written = files.graphicPage->checkWritten()) return written;
+    if (Status failure = files.graphicPage->checkWritten()) return failure;
     writeDescriptionPage(files.descriptionPage->stream(), unit, map);
-    if (Status written = files.descriptionPage->checkWritten()) return written;
-    if (Status published = publishOutputFiles(files)) return published;
-    releaseMap(map);
-    return std::nullopt;
+    if (Status failure = files.descriptionPage->checkWritten()) return failure;
+    return publishOutputFiles(files);
 }
 
 }  // namespace

@@ -67,7 +67,6 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-constexpr bool isBlank(std::uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Past the run of printable ASCII at `at`, eight bytes at a time, as far as
 // whole words go: most of a map is such text. A word with a byte of 0x80 or
@@ -133,7 +132,7 @@ bool DocumentDecoder::decide(bool atEnd) {
 bool DocumentDecoder::feedDecided(std::string_view bytes) {
     if (form_ != Form::Utf8) return feedUtf16(bytes);
     if (firstByte_ < 0 && !bytes.empty()) firstByte_ = static_cast<std::uint8_t>(bytes.front());
-    const std::size_t last = bytes.find_last_not_of(" \t\r\n");
+    const std::size_t last = bytes.find_last_not_of(kXmlBlanks);
     if (last != std::string_view::npos) lastNonBlank_ = static_cast<std::uint8_t>(bytes[last]);
     return watchReferences(bytes) && feedUtf8(bytes);
 }
@@ -252,7 +251,7 @@ bool DocumentDecoder::feedUtf16(std::string_view bytes) {
             continue;
         }
         if (!isXmlChar(code) || !watchCharacter(code)) return false;
-        if (!isBlank(code)) lastNonBlank_ = code;
+        if (!isXmlBlank(code)) lastNonBlank_ = code;
         appendUtf8(text_, code);
     }
     return true;

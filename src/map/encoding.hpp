@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "map/text.hpp"
+
 namespace cxl {
 
 // Bytes that are whole XML characters on their own in UTF-8: printable
@@ -63,7 +65,7 @@ public:
     // Whether the text begins with white space, which the parser takes only
     // from text in memory (see loadMap).
     [[nodiscard]] bool startsWithBlank() const {
-        return firstByte_ == ' ' || firstByte_ == '\t' || firstByte_ == '\r' || firstByte_ == '\n';
+        return firstByte_ >= 0 && isXmlBlank(static_cast<std::uint32_t>(firstByte_));
     }
     // Whether the document's last character other than white space is not
     // ">": its last tag was cut off (`...</cmap`), which the parser accepts.

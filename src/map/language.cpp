@@ -1,5 +1,7 @@
 #include "map/language.hpp"
 
+#include "map/text.hpp"
+
 #include <cstring>
 
 namespace cxl {
@@ -33,10 +35,9 @@ std::string LanguageDeclaration::tag() const { return spoilt_ ? std::string() : 
 
 // 2 or 3 letters, then subtags of 1 to 8 letters or digits, each after "-".
 std::string languageTag(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t\n\r";
-    const std::size_t first = text.find_first_not_of(kBlanks);
+    const std::size_t first = text.find_first_not_of(kXmlBlanks);
     if (first == std::string_view::npos) return {};
-    const std::string_view tag = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    const std::string_view tag = text.substr(first, text.find_last_not_of(kXmlBlanks) - first + 1);
     std::size_t at = 0;
     while (at < tag.size() && isAsciiLetter(tag[at])) ++at;
     if (at < 2 || at > 3) return {};

@@ -6,6 +6,7 @@
 #include <mxml.h>
 
 #include "map/model_builder.hpp"
+#include "map/text.hpp"
 #include "map/sax_filter.hpp"
 
 namespace cxl {
@@ -15,7 +16,7 @@ namespace {
 // Mini-XML reports its errors through a callback that carries no data of
 // the caller's, so the parse under way is found through this pointer.
 struct ParseErrors {
-    std::ostream* messages = nullptr;
+    ParserReason* reason = nullptr;
     bool any = false;
     bool outOfMemory = false;  // all its messages that begin so are failed allocations
 };
@@ -23,7 +24,7 @@ thread_local ParseErrors* activeErrors = nullptr;
 
 void noteParseError(const char* message) {
     if (activeErrors == nullptr) return;
-    *activeErrors->messages << "mxml: " << message << "\n" << std::flush;
+    activeErrors->reason->add(message);
     activeErrors->any = true;
     if (std::strncmp(message, "Unable to", 9) == 0) activeErrors->outOfMemory = true;
 }
@@ -46,19 +47,20 @@ public:
 // XML allows it and Mini-XML does not, unless a declaration follows it,
 // which XML wants first of all.
 std::size_t startOf(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    const std::size_t first = text.find_first_not_of(kXmlBlanks);
     if (first == 0 || first == std::string::npos) return 0;
     const bool declaration = text.compare(first, 5, "<?xml") == 0 && first + 5 < text.size() &&
-                             std::string_view(" \t\r\n").find(text[first + 5]) != std::string_view::npos;
+                             isXmlBlank(static_cast<unsigned char>(text[first + 5]));
     return declaration ? 0 : first;
 }
 
 }  // namespace
 
-LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parserMessages) {
+LoadResult loadMap(DocumentSource document, ConceptMap& map) {
     // The document streams through Mini-XML, which parses and checks every
     // byte; no tree of it is ever held, only what the map is made of.
-    ParseErrors errors{&parserMessages};
+    LoadResult result;
+    ParseErrors errors{&result.reason};
     RawMap raw;
     SaxFilter filter(raw);
     mxml_node_t* top = nullptr;
@@ -71,15 +73,19 @@ LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parse
     }
     if (top != nullptr) mxmlDelete(top);  // on a failed parse Mini-XML has deleted it
     std::string().swap(document.text);
-    if (errors.outOfMemory || filter.allocationFailed()) return LoadStatus::OutOfMemory;
+    const auto verdict = [&](LoadStatus status) {
+        result.status = status;
+        return result;
+    };
+    if (errors.outOfMemory || filter.allocationFailed()) return verdict(LoadStatus::OutOfMemory);
     // A parse that reported an error may have dropped attributes or ended early.
     if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText() || document.cutShort) {
-        return LoadStatus::NotXml;
+        return verdict(LoadStatus::NotXml);
     }
     buildNodes(raw, map);
-    if (!linkConnections(raw, map)) return LoadStatus::MissingNode;
+    if (!linkConnections(raw, map)) return verdict(LoadStatus::MissingNode);
     buildRootList(map);
-    return LoadStatus::Loaded;
+    return verdict(LoadStatus::Loaded);
 }
 
 }  // namespace cxl

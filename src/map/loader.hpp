@@ -1,10 +1,10 @@
 // Reads a CXL document into the concept-map model.
 #pragma once
 
-#include <ostream>
 #include <string>
 
 #include "map/concept_map.hpp"
+#include "map/parser_reason.hpp"
 
 namespace cxl {
 
@@ -25,9 +25,13 @@ struct DocumentSource {
     bool cutShort = false;  // its last tag was cut off (DocumentDecoder::endsCutShort)
 };
 
+struct LoadResult {
+    LoadStatus status = LoadStatus::Loaded;
+    ParserReason reason;  // whatever the parser reported, whatever the verdict
+};
+
 // Parses the document and fills `map`, which must be empty. The text is
-// given back once parsed. On MissingNode the links added so far stay. The
-// parser's own messages go to `parserMessages`, as it words them.
-LoadStatus loadMap(DocumentSource document, ConceptMap& map, std::ostream& parserMessages);
+// given back once parsed. On MissingNode the links added so far stay.
+LoadResult loadMap(DocumentSource document, ConceptMap& map);
 
 }  // namespace cxl

@@ -16,7 +16,7 @@ namespace cxl {
 
 // A text as an attribute gave it, kept with its zero byte; none where the
 // attribute was missing. A pointer alone: a large map keeps hundreds of
-// thousands of them while the whole document is in memory.
+// thousands of them until the parse has ended and the model is built.
 class RawText {
 public:
     RawText() = default;

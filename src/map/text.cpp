@@ -6,13 +6,23 @@ namespace cxl {
 
 namespace {
 
+// The label rule's blanks: a carriage return is kept, unlike XML's.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// What a C library's decimal conversion passes over before a number.
 bool isLeadingSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 }  // namespace
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
 
 std::string normaliseText(std::string_view text) {
     std::string out;

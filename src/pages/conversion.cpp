@@ -44,14 +44,14 @@ private:
 
 }  // namespace
 
-Status failureOf(LoadStatus status, const std::string& cxlName) {
-    switch (status) {
+Status failureOf(const LoadResult& loaded, const std::string& cxlName) {
+    switch (loaded.status) {
         case LoadStatus::Loaded: return std::nullopt;
-        case LoadStatus::NotXml: return Failure{Problem::NotXml, cxlName};
-        case LoadStatus::OutOfMemory: return Failure{Problem::OutOfMemory, {}};
+        case LoadStatus::NotXml: return Failure{Problem::NotXml, cxlName, loaded.reason};
+        case LoadStatus::OutOfMemory: return Failure{Problem::OutOfMemory, {}, loaded.reason};
         case LoadStatus::MissingNode: break;
     }
-    return Failure{Problem::MissingNode, {}};
+    return Failure{Problem::MissingNode, {}, loaded.reason};
 }
 
 std::uint64_t descriptionBound(std::uint64_t cxlBytes) {
@@ -60,8 +60,7 @@ std::uint64_t descriptionBound(std::uint64_t cxlBytes) {
 }
 
 Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::string& cxlName,
-                                        std::string_view unitName, std::string_view folderSeparators,
-                                        std::ostream& parserMessages) {
+                                        std::string_view unitName, std::string_view folderSeparators) {
     // In pieces, as a file is read: the decoder holds its first piece aside
     // until it knows the form, which should not be the whole document.
     constexpr std::size_t kPiece = std::size_t{1} << 16;
@@ -71,7 +70,7 @@ Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::strin
     }
     if (!decoder.finish()) return Failure{Problem::NotXml, cxlName};
     ConceptMap map;
-    if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, parserMessages), cxlName)) {
+    if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map), cxlName)) {
         return *loaded;
     }
     const UnitName unit = unitNameFor(unitName, folderSeparators);

@@ -14,8 +14,9 @@
 
 namespace cxl {
 
-// What a load that did not succeed means; `cxlName` is the name its message shows.
-Status failureOf(LoadStatus status, const std::string& cxlName);
+// What a load that did not succeed means, with the parser's reason;
+// `cxlName` is the name its message shows.
+Status failureOf(const LoadResult& loaded, const std::string& cxlName);
 
 // Linking phrases are told again along every path that meets them, so a few
 // kilobytes of phrases linked to each other would describe more paths than
@@ -30,11 +31,9 @@ struct ConvertedPages {
 };
 
 // Converts a whole CXL document held in memory, as the Linux program
-// converts the same file (line feeds kept as they are). The parser's own
-// messages go to `parserMessages`; `folderSeparators` split the unit name's
-// folder from the name its links use.
+// converts the same file (line feeds kept as they are); `folderSeparators`
+// split the unit name's folder from the name its links use.
 Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::string& cxlName,
-                                        std::string_view unitName, std::string_view folderSeparators,
-                                        std::ostream& parserMessages);
+                                        std::string_view unitName, std::string_view folderSeparators);
 
 }  // namespace cxl

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "map/parser_reason.hpp"
+
 namespace cxl {
 
 enum class Problem {
@@ -22,8 +24,12 @@ enum class Problem {
 };
 
 struct Failure {
+    Failure(Problem what, std::string file = {}, ParserReason parser = {})
+        : problem(what), name(std::move(file)), reason(parser) {}
+
     Problem problem;
-    std::string name;  // the file the message names, if any
+    std::string name;     // the file the message names, if any
+    ParserReason reason;  // the parser's own words, shown before the message
 };
 
 // A step that makes nothing: no failure, or one.

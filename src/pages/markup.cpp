@@ -125,6 +125,7 @@ void writeTemplate(std::ostream& out, std::string_view text, const UnitName& uni
     for (std::size_t slot = text.find("${"); slot != std::string_view::npos; slot = text.find("${")) {
         writeBytes(out, text.substr(0, slot));
         const std::size_t end = text.find('}', slot);
+        if (end == std::string_view::npos) break;  // no name: the rest as it stands
         const std::string_view name = text.substr(slot + 2, end - slot - 2);
         if (name == "unit") {
             writeText(out, unit.text);

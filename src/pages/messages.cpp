@@ -20,6 +20,7 @@ std::string_view messageOf(Problem problem) {
 // Written in pieces, so that a message needs no memory: memory may be what ran out.
 void writeMessage(std::ostream& err, const Failure& failure) {
     constexpr std::string_view kName = "${name}";
+    err << failure.reason.text();
     const std::string_view message = messageOf(failure.problem);
     const std::size_t slot = message.find(kName);
     if (slot == std::string_view::npos) {

@@ -12,7 +12,7 @@ namespace cxl {
 // The message of `problem`, in which "${name}" stands for the file's name.
 std::string_view messageOf(Problem problem);
 
-// The failure's message, with the name it shows.
+// The parser's reason, if any, then the failure's message with the name it shows.
 void writeMessage(std::ostream& err, const Failure& failure);
 
 }  // namespace cxl

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "map/text.hpp"
 #include "pages/markup.hpp"
 
 namespace cxl {
@@ -174,8 +175,7 @@ std::vector<const MapNode*> topMostFirst(const NodeList& nodes) {
 bool needsOwnLanguage(std::string_view tag) {
     if (tag.empty()) return false;
     const std::string_view primary = tag.substr(0, tag.find('-'));
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return !(primary.size() == 2 && lower(primary[0]) == 'e' && lower(primary[1]) == 's');
+    return !equalsIgnoringAsciiCase(primary, "es");
 }
 
 }  // namespace

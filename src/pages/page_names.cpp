@@ -1,5 +1,7 @@
 #include "pages/page_names.hpp"
 
+#include "map/text.hpp"
+
 #include <algorithm>
 #include <array>
 
@@ -7,17 +9,15 @@ namespace cxl {
 
 namespace {
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool isDeviceName(std::string_view part) {
     part = part.substr(0, part.find('.'));
     while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
-    std::string upper(part);
-    std::transform(upper.begin(), upper.end(), upper.begin(), upperAscii);
     constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    if (std::find(kDevices.begin(), kDevices.end(), upper) != kDevices.end()) return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
-           upper[3] <= '9';
+    for (const std::string_view device : kDevices) {
+        if (equalsIgnoringAsciiCase(part, device)) return true;
+    }
+    return part.size() == 4 && (equalsIgnoringAsciiCase(part.substr(0, 3), "COM") || equalsIgnoringAsciiCase(part.substr(0, 3), "LPT")) &&
+           part[3] >= '0' && part[3] <= '9';
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ bool windowsHoldsPath(std::string_view path) {
         if (c < 0x20 || std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
             return false;
         }
-        const bool driveColon = i == 1 && upperAscii(path[0]) >= 'A' && upperAscii(path[0]) <= 'Z';
+        const bool driveColon = i == 1 && lowerAscii(path[0]) >= 'a' && lowerAscii(path[0]) <= 'z';
         if (c == ':' && !driveColon) return false;
     }
     std::size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;

@@ -63,7 +63,7 @@ void convert(std::string_view bytes, const std::string& fileName, std::string_vi
     parts[PicturePath] = cxl::unitFileName(unit, cxl::UnitFile::Picture);
     std::ostringstream messages;
     if (!unpacksEverywhere(parts[GraphicPath])) return fail({cxl::Problem::PageNotCreated, parts[GraphicPath]}, messages);
-    auto converted = cxl::convertDocument(bytes, fileName, unit, "/", messages);
+    auto converted = cxl::convertDocument(bytes, fileName, unit, "/");
     if (converted.failed()) return fail(converted.failure(), messages);
     parts[GraphicPage] = std::move(converted.value().graphicPage);
     parts[DescriptionPage] = std::move(converted.value().descriptionPage);

@@ -99,7 +99,7 @@ inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, b
     }
     if (!decoder.finish()) return cxl::LoadStatus::NotXml;
     if (crLf) cxl::joinCrLf(decoder.text());
-    return cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map, std::cerr);
+    return cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map).status;
 }
 
 #ifndef _WIN32
