@@ -201,20 +201,16 @@ std::string mapDocument(const Case& c, const Texts& vars) {
 // (Wine's console writes them).
 std::string shown(const std::string& out) { return std::regex_replace(out, std::regex("\x1B\\[[0-9;?]*[A-Za-z]|\r"), ""); }
 
-int signalNamed(const std::string& name) {
-    static const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},
-        {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGALRM", SIGALRM}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
-    return kSignals.at(name);
-}
+const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},
+    {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGALRM", SIGALRM}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
 
 // A pause stopped by Ctrl+Z: the terminal as the stopped program left it;
 // then, as a shell does, the terminal back in its own settings before the
 // job goes on.
-std::string stopAndContinue(Child& child, const std::string& settings) {
+std::string stopAndContinue(Child& child) {
     siginfo_t info{};
-    if (::waitid(P_PID, static_cast<id_t>(child.pid()), &info, WSTOPPED | WNOWAIT) != 0) return "not stopped";
-    const std::string whileStopped = child.terminal();
-    child.setTerminal(settings);
+    const std::string whileStopped = ::waitid(P_PID, static_cast<id_t>(child.pid()), &info, WSTOPPED | WNOWAIT) == 0 ? child.terminal() : "";
+    child.setTerminal(child.startingTerminal());
     ::kill(child.pid(), SIGCONT);
     return whileStopped;
 }
@@ -243,7 +239,7 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
         if (key == "terminal") options.terminal = true;
         if (key == "type-at-pause" || key == "signal-at-pause") atPause.emplace_back(key, raw);
         if (key == "signal-at-pause" && raw == "SIGTSTP") options.stoppable = true;
-        if (key == "ignored-signal") options.ignoredSignals.push_back(signalNamed(raw));
+        if (key == "ignored-signal") options.ignoredSignals.push_back(kSignals.at(raw));
         if (key == "concept" || key == "phrase" || key == "link") writeFile(dir / "mc.cxl", mapDocument(c, vars));
         if (key == "fat-folder" && !fat.emplace(path, std::stol(w(1))).reason().empty()) GTEST_SKIP() << fat->reason();
         if (key == "fifo" || key == "feed") ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -269,8 +265,8 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
             const auto& [key, raw] = atPause[step];
             ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
             EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
-            if (key == "signal-at-pause") ::kill(child.pid(), signalNamed(raw));
-            if (key == "signal-at-pause" && raw == "SIGTSTP") terminalStopped = stopAndContinue(child, child.startingTerminal());
+            if (key == "signal-at-pause") ::kill(child.pid(), kSignals.at(raw));
+            if (key == "signal-at-pause" && raw == "SIGTSTP") terminalStopped = stopAndContinue(child);
             if (key == "type-at-pause") child.type(decode(raw, vars));
             if (step + 1 < atPause.size()) EXPECT_TRUE(child.stillRunning()) << "the pause ended at " << raw;
             else EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;

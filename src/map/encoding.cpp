@@ -257,4 +257,12 @@ bool DocumentDecoder::feedUtf16(std::string_view bytes) {
     return true;
 }
 
+bool decodeWhole(std::string_view bytes, DocumentDecoder& decoder) {
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        if (!decoder.feed(bytes.substr(at, kPiece))) return false;
+    }
+    return decoder.finish();
+}
+
 }  // namespace cxl

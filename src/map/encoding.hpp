@@ -99,4 +99,9 @@ private:
     std::string text_;
 };
 
+// A whole document fed to `decoder` in the pieces a file is read in (the
+// decoder holds its first piece aside until it knows the form); false where
+// it is not XML text.
+bool decodeWhole(std::string_view bytes, DocumentDecoder& decoder);
+
 }  // namespace cxl

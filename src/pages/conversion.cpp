@@ -61,14 +61,8 @@ std::uint64_t descriptionBound(std::uint64_t cxlBytes) {
 
 Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::string& cxlName,
                                         std::string_view unitName, std::string_view folderSeparators) {
-    // In pieces, as a file is read: the decoder holds its first piece aside
-    // until it knows the form, which should not be the whole document.
-    constexpr std::size_t kPiece = std::size_t{1} << 16;
     DocumentDecoder decoder(bytes.size());
-    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
-        if (!decoder.feed(bytes.substr(at, kPiece))) return Failure{Problem::NotXml, cxlName};
-    }
-    if (!decoder.finish()) return Failure{Problem::NotXml, cxlName};
+    if (!decodeWhole(bytes, decoder)) return Failure{Problem::NotXml, cxlName};
     ConceptMap map;
     if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map), cxlName)) {
         return *loaded;

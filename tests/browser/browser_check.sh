@@ -41,12 +41,9 @@ convert long-word "$work/word.cxl" SIGXX
 # Maps of the shared corpus, where it lies beside the repository: only they
 # are left out without it.
 corpus="$top/../shared/corpus/real"
-if [ -d "$corpus" ]; then
-    for map in tnl-expert bacterial-characteristics rpsdl concept-map-example link-types em-no-root; do
-        convert "$map" "$corpus/$map.cxl" SIGXX
-    done
-else
-    echo "NOTE: no shared corpus beside the repository (../shared/corpus): its maps are left out"
-fi
+[ -d "$corpus" ] || echo "NOTE: no shared corpus beside the repository (../shared/corpus): its maps are left out"
+for map in tnl-expert bacterial-characteristics rpsdl concept-map-example link-types em-no-root; do
+    [ ! -d "$corpus" ] || convert "$map" "$corpus/$map.cxl" SIGXX
+done
 cd "$here"
 node check-pages.mjs "${targets[@]}"

@@ -2,12 +2,10 @@
 // as a reader meets them: axe-core's WCAG 2.1 AA rules; the picture, its
 // alternative text and long description; links naming the very files
 // written; 40 pixels a level at 1280, nothing wider than a 320-pixel screen.
-import { chromium } from 'playwright-core';
-import { createRequire } from 'node:module';
 import { readFileSync, readdirSync, statSync } from 'node:fs';
 import { basename } from 'node:path';
+import { launch, runAxe as axeOn } from './chromium.mjs';
 
-const axe = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 const failures = [];
 const fail = (what) => failures.push(what);
 
@@ -27,11 +25,7 @@ function findFiles(dir, found = {}) {
 const fileUrl = (path) => 'file://' + [...path].map((b) => (b === 0x2f ? '/' : `%${b.toString(16).padStart(2, '0')}`)).join('');
 const urlBytes = (url) => Buffer.from(new URL(url).pathname.replace(/%([0-9a-f]{2})/gi, (_, h) => String.fromCharCode(parseInt(h, 16))), 'latin1');
 
-async function runAxe(page, label) {
-  await page.evaluate(axe);
-  const result = await page.evaluate(() => window.axe.run(document, { runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] } }));
-  for (const v of result.violations) fail(`${label}: axe ${v.id}: ${v.help} at ${v.nodes.map((n) => n.target).join(', ')}`);
-}
+const runAxe = (page, label) => axeOn(page, label, fail);
 
 const graphicPagesSeen = new Set();
 async function check(page, dir) {
@@ -67,8 +61,7 @@ async function check(page, dir) {
   console.log(`${name}: ${width} pixels wide at 320`);
 }
 
-const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run'] });
+const browser = await launch();
 try {
   const context = await browser.newContext();
   const queue = process.argv.slice(2);

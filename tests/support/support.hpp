@@ -93,11 +93,7 @@ inline std::optional<fs::path> corpusDir() {
 // decoded, each CR LF joined when `crLf`. Bytes that are not XML text: NotXml.
 inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, bool crLf = false) {
     cxl::DocumentDecoder decoder;
-    constexpr std::size_t kPiece = std::size_t{1} << 16;  // as the program reads
-    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
-        if (!decoder.feed(bytes.substr(at, kPiece))) return cxl::LoadStatus::NotXml;
-    }
-    if (!decoder.finish()) return cxl::LoadStatus::NotXml;
+    if (!cxl::decodeWhole(bytes, decoder)) return cxl::LoadStatus::NotXml;
     if (crLf) cxl::joinCrLf(decoder.text());
     return cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map).status;
 }
@@ -318,10 +314,8 @@ inline std::string xhtmlErrors(const fs::path& page) {
 
 // Whether a file that FUSE hides until its last handle closes is still there.
 inline bool hasFuseHidden(const fs::path& dir) {
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.path().filename().string().starts_with(".fuse_hidden")) return true;
-    }
-    return false;
+    const auto hidden = [](const fs::directory_entry& e) { return e.path().filename().string().starts_with(".fuse_hidden"); };
+    return std::any_of(fs::recursive_directory_iterator(dir), fs::recursive_directory_iterator(), hidden);
 }
 
 // A FAT file system mounted at `folder` with fusefat while this lives;
