@@ -1,6 +1,7 @@
 #include "driver/output_files.hpp"
 
 #include "driver/run_files.hpp"
+#include "pages/conversion.hpp"
 #include "pages/page_names.hpp"
 
 namespace cxl {
@@ -32,7 +33,7 @@ CheckedFileBuffer::CheckedFileBuffer(int fd) : fd_(fd), buffer_(kBufferSize) {
 
 bool CheckedFileBuffer::drain() {
     const auto pending = static_cast<std::size_t>(pptr() - pbase());
-    if (!failed() && written_ + pending > limit_) tooLong_ = true;
+    if (!failed() && !fitsBound(written_, pending, limit_)) tooLong_ = true;
     if (!failed() && !host::writeAll(fd_, pbase(), pending)) failed_ = true;
     written_ += pending;
     setp(buffer_.data(), buffer_.data() + buffer_.size());

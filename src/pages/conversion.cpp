@@ -23,7 +23,7 @@ public:
 protected:
     std::streamsize xsputn(const char* bytes, std::streamsize count) override {
         const auto size = static_cast<std::uint64_t>(count);
-        if (tooLong_ || size > limit_ - text_.size()) {
+        if (tooLong_ || !fitsBound(text_.size(), size, limit_)) {
             tooLong_ = true;
             return 0;
         }

@@ -25,6 +25,13 @@ Status failureOf(const LoadResult& loaded, const std::string& cxlName);
 // real map comes near it.
 std::uint64_t descriptionBound(std::uint64_t cxlBytes);
 
+// Whether `more` bytes after the `written` ones keep a page within `bound`
+// (`written` within it already): the first write that would pass it is
+// not made, wherever the page goes.
+constexpr bool fitsBound(std::uint64_t written, std::uint64_t more, std::uint64_t bound) {
+    return more <= bound - written;
+}
+
 struct ConvertedPages {
     std::string graphicPage;
     std::string descriptionPage;
