@@ -204,16 +204,6 @@ std::string shown(const std::string& out) { return std::regex_replace(out, std::
 const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},
     {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGALRM", SIGALRM}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
 
-// A pause stopped by Ctrl+Z: the terminal as the stopped program left it;
-// then, as a shell does, the terminal back in its own settings before the
-// job goes on.
-std::string stopAndContinue(Child& child) {
-    siginfo_t info{};
-    const std::string whileStopped = ::waitid(P_PID, static_cast<id_t>(child.pid()), &info, WSTOPPED | WNOWAIT) == 0 ? child.terminal() : "";
-    child.setTerminal(child.startingTerminal());
-    ::kill(child.pid(), SIGCONT);
-    return whileStopped;
-}
 
 void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     RunOptions options;
@@ -266,7 +256,12 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
             ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
             EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
             if (key == "signal-at-pause") ::kill(child.pid(), kSignals.at(raw));
-            if (key == "signal-at-pause" && raw == "SIGTSTP") terminalStopped = stopAndContinue(child);
+            siginfo_t stopped{};  // Ctrl+Z: the terminal as the stopped program left it; then, as a shell does, its own back
+            if (key == "signal-at-pause" && raw == "SIGTSTP" && ::waitid(P_PID, static_cast<id_t>(child.pid()), &stopped, WSTOPPED | WNOWAIT) == 0) {
+                terminalStopped = child.terminal();
+                child.setTerminal(child.startingTerminal());
+                ::kill(child.pid(), SIGCONT);
+            }
             if (key == "type-at-pause") child.type(decode(raw, vars));
             if (step + 1 < atPause.size()) EXPECT_TRUE(child.stillRunning()) << "the pause ended at " << raw;
             else EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;

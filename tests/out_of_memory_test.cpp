@@ -1,5 +1,5 @@
 // The parser itself runs out of memory on a long label: under a ladder of
-// address-space limits each run converts the map, or stops with the
+// address-space limits each run converts the whole map, or stops with the
 // parser's reason, then "Memoria insuficiente." and nothing left.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     if (&__asan_init != nullptr) GTEST_SKIP() << "the address sanitizer cannot start under an address-space limit";
     cxltest::TempDir dir;
     const std::string label(24 << 20, 'x');
-    cxltest::writeFile(dir / "mc.cxl", "<?xml version=\"1.0\"?>\n<cmap><concept id=\"a\" label=\"" + label + "\"/></cmap>\n");
+    cxltest::writeFile(dir / "mc.cxl", "<?xml version=\"1.0\"?>\n<cmap><concept id=\"a\" label=\"" + label + "\"/><concept id=\"b\" label=\"Otro\"/></cmap>\n");
     bool parserReported = false;
     cxltest::RunResult result;
     for (long megabytes = 24; megabytes <= 160 && result.exitCode != 0; megabytes += 8) {
@@ -25,4 +25,5 @@ TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     }
     EXPECT_TRUE(parserReported);
     EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(cxltest::readFile(dir / "SIGXX_Desc.html").find(label + "</strong>\n      </li>\n      <li><strong>Otro"), std::string::npos);
 }

@@ -4,10 +4,8 @@
 // written; 40 pixels a level at 1280, nothing wider than a 320-pixel screen.
 import { readFileSync, readdirSync, statSync } from 'node:fs';
 import { basename } from 'node:path';
-import { launch, runAxe as axeOn } from './chromium.mjs';
+import { fail, launch, report, runAxe } from './chromium.mjs';
 
-const failures = [];
-const fail = (what) => failures.push(what);
 
 // The files of one map, as the bytes of their paths: names may hold bytes
 // that are not UTF-8.
@@ -25,7 +23,6 @@ function findFiles(dir, found = {}) {
 const fileUrl = (path) => 'file://' + [...path].map((b) => (b === 0x2f ? '/' : `%${b.toString(16).padStart(2, '0')}`)).join('');
 const urlBytes = (url) => Buffer.from(new URL(url).pathname.replace(/%([0-9a-f]{2})/gi, (_, h) => String.fromCharCode(parseInt(h, 16))), 'latin1');
 
-const runAxe = (page, label) => axeOn(page, label, fail);
 
 const graphicPagesSeen = new Set();
 async function check(page, dir) {
@@ -72,5 +69,4 @@ try {
 } finally {
   await browser.close();
 }
-for (const failure of failures) console.error(`FAIL ${failure}`);
-process.exit(failures.length > 0 ? 1 : 0);
+report();

@@ -6,15 +6,12 @@ import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync, mkdirSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { launch, runAxe } from './chromium.mjs';
+import { fail, launch, report, runAxe } from './chromium.mjs';
 
 const [pagePath, program, top] = process.argv.slice(2);
 const { unzipSync } = createRequire(import.meta.url)('fflate');
 const work = mkdtempSync(join(tmpdir(), 'web-check-'));
-const failures = [];
-const fail = (what) => failures.push(what);
-const data = (name) => readFileSync(join(top, 'tests/data', name));
-const picture = readFileSync(join(top, 'examples/mapa.png'));
+const data = (name) => readFileSync(join(top, 'tests/data', name)), picture = readFileSync(join(top, 'examples/mapa.png'));
 
 // The files the console program writes for the same file and unit name in
 // an empty folder (with a folder "temas"), and what it says on failure.
@@ -51,19 +48,18 @@ try {
     await page.getByRole('button', { name: 'Convertir' }).click();
     await finished();
   };
-  await runAxe(page, 'before a conversion', fail);
+  await runAxe(page, 'before a conversion');
   await page.getByRole('button', { name: 'Convertir' }).click();
   if ((await message()) !== 'Elige primero el fichero CXL del mapa conceptual.') fail(`"Convertir" without a map says "${await message()}"`);
 
   let matched = 0;
   for (const [fileName, bytes, unitName] of conversions) {
-    const label = `${fileName} as "${unitName}"`;
     await convert(fileName, bytes, unitName, true);
     const expected = consoleRun(bytes, fileName.includes('/') ? 'mc.cxl' : fileName, unitName || 'SIGXX');
     const graphic = Object.keys(expected.files).find((name) => name.endsWith('_MapaConceptual.html'));
     if (!graphic) {
       if ((await message()) === expected.message && await page.locator('#mensaje a').count() === 0) matched++;
-      else fail(`${label}: shows "${await message()}", the console says "${expected.message}"`);
+      else fail(`${fileName} as "${unitName}": shows "${await message()}", the console says "${expected.message}"`);
       continue;
     }
     const zipName = graphic.replace(/^.*\/|_MapaConceptual\.html$/g, '') + '.zip';
@@ -73,7 +69,7 @@ try {
     const same = Object.keys(entries).sort().join() === Object.keys(wanted).sort().join() &&
       Object.keys(entries).every((name) => Buffer.from(entries[name]).equals(wanted[name]));
     if (same && download.suggestedFilename() === zipName && (await message()).startsWith('Salida generada.')) matched++;
-    else fail(`${label}: ${download.suggestedFilename()} holds ${Object.keys(entries)}, the console wrote ${Object.keys(wanted)}`);
+    else fail(`${fileName} as "${unitName}": ${download.suggestedFilename()} holds ${Object.keys(entries)}, the console wrote ${Object.keys(wanted)}`);
   }
   console.log(`${matched} of ${conversions.length} conversions as the console program makes them`);
   if (matched !== conversions.length || await page.locator('img').count() > 0) fail('not every conversion matched, or a name became markup');
@@ -82,7 +78,7 @@ try {
   const [description] = await Promise.all([context.waitForEvent('page'), page.getByRole('link', { name: 'Ver la descripción' }).click()]);
   await description.waitForLoadState();
   if ((await description.title()) !== 'Descripción del mapa conceptual de SIG01') fail(`"Ver la descripción" opens "${await description.title()}"`);
-  await runAxe(page, 'after a conversion', fail);
+  await runAxe(page, 'after a conversion');
 
   for (const unitName of ['temas/../T1', '/T1', 'C:T1', 'temas//T1', 'CON\\T1', 'T1?', 'T1|2', 'T<1>', 'temas. /T1']) {
     await convert('living-beings.cxl', data('living-beings.cxl'), unitName, false);
@@ -113,5 +109,4 @@ try {
   await browser.close();
   rmSync(work, { recursive: true, force: true });
 }
-for (const failure of failures) console.error(`FAIL ${failure}`);
-process.exit(failures.length > 0 ? 1 : 0);
+report();
