@@ -1,5 +1,5 @@
-// Runs one command and prints its wall time in seconds and its peak
-// resident memory in kilobytes.
+// Runs one command and prints its wall time and its processor time (user
+// and system) in seconds, and its peak resident memory in kilobytes.
 //
 //   measure DIR STDIN_FILE PROGRAM [ARGS...]
 #include <cstdio>
@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &end);
     const double seconds = static_cast<double>(end.tv_sec - start.tv_sec) +
                            static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
-    std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.6f %.6f %ld\n", seconds, cpu, usage.ru_maxrss);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
