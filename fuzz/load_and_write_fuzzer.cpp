@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cxl::DocumentDecoder decoder;
     if (!decoder.feed(bytes) || !decoder.finish()) std::abort();
     cxl::ConceptMap map;
-    if (cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map).status != cxl::LoadStatus::Loaded) std::abort();
+    if (cxl::loadDecoded(decoder, map).status != cxl::LoadStatus::Loaded) std::abort();
     for (const cxl::NodeList* nodes : {&map.conceptList, &map.phraseList}) {
         for (const cxl::MapNode& node : *nodes) {
             if (page.find(asText(node.label)) == std::string::npos) std::abort();

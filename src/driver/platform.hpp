@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -49,12 +48,10 @@ int openForReading(const std::string& path);
 // Up to `size` bytes: how many were read, 0 at the end, -1 when the read failed.
 long readSome(int fd, char* into, std::size_t size);
 void closeFile(int fd);
-// The size of a regular file, else 0.
-std::size_t sizeOfFile(int fd);
-// Back to the start of a regular file; false when it cannot go there.
-bool rewindFile(int fd);
-// Where the next read of a regular file begins.
-std::uint64_t positionOf(int fd);
+// A pipe, its reading end first, as bytes; false when none can be made.
+bool makePipe(int ends[2]);
+// Writes bytes as they are; false when the write failed.
+bool writeBytes(int fd, const char* data, std::size_t size);
 // A file counts as existing when it opens for reading.
 bool existsForReading(const std::string& path);
 

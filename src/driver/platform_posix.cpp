@@ -191,15 +191,26 @@ long readSome(int fd, char* into, std::size_t size) {
 
 void closeFile(int fd) { ::close(fd); }
 
-std::size_t sizeOfFile(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<std::size_t>(info.st_size);
+bool makePipe(int ends[2]) {
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+#ifdef F_SETPIPE_SZ
+    ::fcntl(ends[1], F_SETPIPE_SZ, 1 << 20);  // fewer turns between its two ends; only a hint
+#endif
+    return true;
 }
 
-bool rewindFile(int fd) { return ::lseek(fd, 0, SEEK_SET) == 0; }
-
-std::uint64_t positionOf(int fd) { return static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_CUR)); }
+bool writeBytes(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
 
 bool existsForReading(const std::string& path) {
     // Without blocking: a named pipe of that name would otherwise wait for a
@@ -251,18 +262,7 @@ PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool unnam
     return PageResult::Done;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
+bool writeAll(int fd, const char* data, std::size_t size) { return writeBytes(fd, data, size); }
 
 bool finishDraft(PageDraft& draft) {
     if (::fsync(draft.fd) != 0) return false;

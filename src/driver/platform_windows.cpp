@@ -199,15 +199,18 @@ long readSome(int fd, char* into, std::size_t size) {
 
 void closeFile(int fd) { _close(fd); }
 
-std::size_t sizeOfFile(int fd) {
-    struct _stat64 info {};
-    if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0) return 0;
-    return static_cast<std::size_t>(info.st_size);
+bool makePipe(int ends[2]) { return _pipe(ends, 1U << 16, _O_BINARY | _O_NOINHERIT) == 0; }
+
+bool writeBytes(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size, 1U << 30));
+        const int written = _write(fd, data, chunk);
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
-
-bool rewindFile(int fd) { return _lseeki64(fd, 0, SEEK_SET) == 0; }
-
-std::uint64_t positionOf(int fd) { return static_cast<std::uint64_t>(_lseeki64(fd, 0, SEEK_CUR)); }
 
 bool existsForReading(const std::string& path) {
     const int fd = openForReading(path);
@@ -268,16 +271,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         if (data[i] == '\n') converted.push_back('\r');
         converted.push_back(data[i]);
     }
-    const char* at = converted.data();
-    std::size_t left = converted.size();
-    while (left > 0) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(left, 1U << 30));
-        const int written = _write(fd, at, chunk);
-        if (written <= 0) return false;
-        at += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return writeBytes(fd, converted.data(), converted.size());
 }
 
 bool finishDraft(PageDraft& draft) {

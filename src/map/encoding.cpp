@@ -125,13 +125,12 @@ bool DocumentDecoder::decide(bool atEnd) {
     if (!atEnd && (mayBeUtf16Mark || mayBeUtf8Mark)) return false;
     form_ = Form::Utf8;
     if (head.starts_with(kUtf8Mark)) head_.erase(0, kUtf8Mark.size());
-    if (keepUtf8_) text_.reserve(expectedBytes_);
+    text_.reserve(expectedBytes_);
     return true;
 }
 
 bool DocumentDecoder::feedDecided(std::string_view bytes) {
     if (form_ != Form::Utf8) return feedUtf16(bytes);
-    if (firstByte_ < 0 && !bytes.empty()) firstByte_ = static_cast<std::uint8_t>(bytes.front());
     const std::size_t last = bytes.find_last_not_of(kXmlBlanks);
     if (last != std::string_view::npos) lastNonBlank_ = static_cast<std::uint8_t>(bytes[last]);
     return watchReferences(bytes) && feedUtf8(bytes);
@@ -201,7 +200,7 @@ bool DocumentDecoder::feedUtf8(std::string_view bytes) {
         const Utf8Char c = decodeUtf8(cut_);
         if (c.length != 0 && !isXmlChar(c.code)) return false;
         if (c.length != 0) {
-            if (keepUtf8_) text_.append(cut_);
+            text_.append(cut_);
             cut_.clear();
         } else if (cut_.size() == 4) {
             return false;  // no character is longer
@@ -225,7 +224,7 @@ bool DocumentDecoder::feedUtf8(std::string_view bytes) {
         if (!isXmlChar(c.code)) return false;
         at += c.length;
     }
-    if (keepUtf8_) text_.append(bytes.substr(start, at - start));
+    text_.append(bytes.substr(start, at - start));
     return true;
 }
 

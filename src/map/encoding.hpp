@@ -47,29 +47,20 @@ bool isXmlText(std::string_view text);
 // or UTF-16 with one, every character one that XML allows.
 class DocumentDecoder {
 public:
-    // `expectedBytes`, the size of the file when known, saves the text from
-    // growing by copies. With `keepUtf8` false, UTF-8 is only checked, for a
-    // parser that reads the file itself; UTF-16 is kept all the same, since
-    // only its decoding can be parsed.
-    explicit DocumentDecoder(std::size_t expectedBytes = 0, bool keepUtf8 = true)
-        : expectedBytes_(expectedBytes), keepUtf8_(keepUtf8) {}
+    // `expectedBytes`, the size of the document when known, saves the text
+    // from growing by copies.
+    explicit DocumentDecoder(std::size_t expectedBytes = 0) : expectedBytes_(expectedBytes) {}
 
     // False at the first piece holding bytes that are not XML text: the
     // reading can stop there.
     bool feed(std::string_view bytes);
     // False when the document ended inside a character.
     bool finish();
-    // Whether text() holds the document decoded so far, without its
-    // byte-order mark.
-    [[nodiscard]] bool keepsText() const { return keepUtf8_ || form_ != Form::Utf8; }
-    // Whether the text begins with white space, which the parser takes only
-    // from text in memory (see loadMap).
-    [[nodiscard]] bool startsWithBlank() const {
-        return firstByte_ >= 0 && isXmlBlank(static_cast<std::uint32_t>(firstByte_));
-    }
     // Whether the document's last character other than white space is not
     // ">": its last tag was cut off (`...</cmap`), which the parser accepts.
     [[nodiscard]] bool endsCutShort() const { return lastNonBlank_ != '>'; }
+    // The text decoded so far, without the byte-order mark; whoever reads it
+    // may take it away piece by piece.
     std::string& text() { return text_; }
 
 private:
@@ -82,12 +73,10 @@ private:
     bool watchCharacter(std::uint32_t code);
 
     std::size_t expectedBytes_;
-    bool keepUtf8_;
     Form form_ = Form::Unknown;
     std::string head_;           // the first bytes, until they tell the form
     std::string cut_;            // UTF-8: a character cut by the end of a piece
     int pendingByte_ = -1;       // UTF-16: the first byte of a code unit cut so
-    int firstByte_ = -1;         // UTF-8: the text's first byte, once seen
     std::uint32_t highSurrogate_ = 0;
     // A character reference being read ("&#", then digits), which the parser
     // would take modulo 2^32: one past U+10FFFF is refused.

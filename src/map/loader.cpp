@@ -43,17 +43,6 @@ public:
     ErrorsNoted& operator=(const ErrorsNoted&) = delete;
 };
 
-// Where the parser starts: white space before the root is passed over, as
-// XML allows it and Mini-XML does not, unless a declaration follows it,
-// which XML wants first of all.
-std::size_t startOf(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(kXmlBlanks);
-    if (first == 0 || first == std::string::npos) return 0;
-    const bool declaration = text.compare(first, 5, "<?xml") == 0 && first + 5 < text.size() &&
-                             isXmlBlank(static_cast<unsigned char>(text[first + 5]));
-    return declaration ? 0 : first;
-}
-
 }  // namespace
 
 LoadResult loadMap(DocumentSource document, ConceptMap& map) {
@@ -68,8 +57,8 @@ LoadResult loadMap(DocumentSource document, ConceptMap& map) {
         const ErrorsNoted noted(errors);
         top = document.fd >= 0
                   ? mxmlSAXLoadFd(nullptr, document.fd, SaxFilter::textType, SaxFilter::onEvent, &filter)
-                  : mxmlSAXLoadString(nullptr, document.text.c_str() + startOf(document.text), SaxFilter::textType,
-                                      SaxFilter::onEvent, &filter);
+                  : mxmlSAXLoadString(nullptr, document.text.c_str() + parserStart(document.text, true).value_or(0),
+                                      SaxFilter::textType, SaxFilter::onEvent, &filter);
     }
     if (top != nullptr) mxmlDelete(top);  // on a failed parse Mini-XML has deleted it
     std::string().swap(document.text);
@@ -79,13 +68,35 @@ LoadResult loadMap(DocumentSource document, ConceptMap& map) {
     };
     if (errors.outOfMemory || filter.allocationFailed()) return verdict(LoadStatus::OutOfMemory);
     // A parse that reported an error may have dropped attributes or ended early.
-    if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText() || document.cutShort) {
+    if (errors.any || top == nullptr || !filter.wholeElement() || filter.badText()) {
         return verdict(LoadStatus::NotXml);
     }
     buildNodes(raw, map);
     if (!linkConnections(raw, map)) return verdict(LoadStatus::MissingNode);
     buildRootList(map);
     return verdict(LoadStatus::Loaded);
+}
+
+LoadResult judgeEnding(LoadResult loaded, bool endsCutShort) {
+    if (endsCutShort && loaded.status != LoadStatus::OutOfMemory) loaded.status = LoadStatus::NotXml;
+    return loaded;
+}
+
+LoadResult loadDecoded(DocumentDecoder& decoder, ConceptMap& map) {
+    return judgeEnding(loadMap({-1, std::move(decoder.text())}, map), decoder.endsCutShort());
+}
+
+std::optional<std::size_t> parserStart(std::string_view head, bool whole) {
+    const std::size_t first = head.find_first_not_of(kXmlBlanks);
+    if (first == 0) return 0;
+    constexpr std::string_view kDeclaration = "<?xml";
+    if (first == std::string_view::npos || head.size() - first <= kDeclaration.size()) {
+        if (!whole) return std::nullopt;
+        if (first == std::string_view::npos) return 0;
+    }
+    const bool declaration = head.substr(first).starts_with(kDeclaration) && first + 5 < head.size() &&
+                             isXmlBlank(static_cast<unsigned char>(head[first + 5]));
+    return declaration ? 0 : first;
 }
 
 }  // namespace cxl

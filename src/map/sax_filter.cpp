@@ -77,15 +77,14 @@ void SaxFilter::keepNode(mxml_node_t* element, NodeKind kind) {
     map_.nodes.push_back(raw);
 }
 
-void SaxFilter::keepAppearance(mxml_node_t* element, BoxIndex& boxes) {
+void SaxFilter::keepAppearance(mxml_node_t* element, std::deque<Box>& boxes) {
     const char* id = mxmlElementGetAttr(element, "id");
     if (id == nullptr) return;
-    Box& box = map_.boxes.emplace_back();
+    Box& box = boxes.emplace_back();
     box.id = RawText(map_.texts.storeWithZero(id).data());
     box.x = number(element, "x");
     box.y = number(element, "y");
     box.width = number(element, "width");
-    if (!boxes.insertFirst(&box)) map_.boxes.pop_back();  // a later appearance of the id
 }
 
 }  // namespace cxl

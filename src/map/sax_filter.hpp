@@ -8,7 +8,6 @@
 #include <mxml.h>
 
 #include "map/concept_map.hpp"
-#include "map/first_index.hpp"
 #include "map/language.hpp"
 #include "map/text_arena.hpp"
 
@@ -47,9 +46,6 @@ struct Box {
     std::int32_t width = 0;
 };
 
-inline std::string_view idOfBox(const Box& box) { return box.id.text(); }
-using BoxIndex = FirstIndex<Box, idOfBox>;
-
 // The elements that the map is made of, in document order, as raw texts.
 // Mini-XML releases each node right after telling it, so every text kept is
 // a copy.
@@ -57,9 +53,8 @@ struct RawMap {
     TextArena texts;
     std::deque<RawNode> nodes;  // deques: no copy of the whole at each growth
     std::deque<RawConnection> connections;
-    std::deque<Box> boxes;
-    BoxIndex conceptBoxes;  // the first appearance of each raw id, by kind
-    BoxIndex phraseBoxes;
+    std::deque<Box> conceptBoxes;  // the appearances, by kind
+    std::deque<Box> phraseBoxes;
     LanguageDeclaration language;
 };
 
@@ -87,7 +82,7 @@ private:
     void take(mxml_node_t* node, mxml_sax_event_t event);
     RawText attribute(mxml_node_t* element, const char* name);
     void keepNode(mxml_node_t* element, NodeKind kind);
-    void keepAppearance(mxml_node_t* element, BoxIndex& boxes);
+    void keepAppearance(mxml_node_t* element, std::deque<Box>& boxes);
 
     RawMap& map_;
     // The node that Mini-XML returns as the document's top, kept alive so

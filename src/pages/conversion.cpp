@@ -64,7 +64,7 @@ Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::strin
     DocumentDecoder decoder(bytes.size());
     if (!decodeWhole(bytes, decoder)) return Failure{Problem::NotXml, cxlName};
     ConceptMap map;
-    if (Status loaded = failureOf(loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map), cxlName)) {
+    if (Status loaded = failureOf(loadDecoded(decoder, map), cxlName)) {
         return *loaded;
     }
     const UnitName unit = unitNameFor(unitName, folderSeparators);

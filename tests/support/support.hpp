@@ -94,7 +94,7 @@ inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, b
     cxl::DocumentDecoder decoder;
     if (!cxl::decodeWhole(bytes, decoder)) return cxl::LoadStatus::NotXml;
     if (crLf) cxl::joinCrLf(decoder.text());
-    return cxl::loadMap({-1, std::move(decoder.text()), decoder.endsCutShort()}, map).status;
+    return cxl::loadDecoded(decoder, map).status;
 }
 
 #ifndef _WIN32
