@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pages/failure.hpp"
+#include "driver/page_drafts.hpp"
 #include "driver/platform.hpp"
 
 namespace cxl {

@@ -1,8 +1,8 @@
 // What differs by host: the system calls behind the console, the CXL file,
-// interruptions and the page files. Everything here is decided for the host
-// it is built for; the layers below the driver get host rules as plain
-// values, and the driver's portable half (run_files, output_files) builds on
-// these calls.
+// interruptions and files, and nothing that knows of pages or of this
+// run's files. Everything here is decided for the host it is built for; the
+// layers below the driver get host rules as plain values, and the rest of
+// the driver (page_drafts, run_files, output_files) builds on these calls.
 #pragma once
 
 #include <cstddef>
@@ -39,9 +39,12 @@ void waitForKey();
 
 // Ignores a closed standard output and the file-size signal (a failed write
 // then says so); makes each interruption (Ctrl+C, a closed terminal,
-// SIGTERM, SIGQUIT) remove this run's files and end the process as that
-// signal ends it.
-void prepareProcess();
+// SIGTERM, SIGQUIT) call `cleanUp` and end the process as that signal ends
+// it. `cleanUp` must be safe where a signal is handled.
+void prepareProcess(void (*cleanUp)());
+
+// The permissions that new files lose, as the process found them.
+unsigned creationMask();
 
 // A file opened for reading, as bytes; -1 when it does not open.
 int openForReading(const std::string& path);
@@ -59,44 +62,17 @@ bool existsForReading(const std::string& path);
 void blockInterruptions();
 void unblockInterruptions();
 
-// Safe where an interruption is handled: no allocation, no lock.
-void removeFileNow(const char* path);
-void closeNow(int fd);
-
-// A page written aside in the folder where it will be named: unnamed where
-// the file system allows, else under a hidden name no longer than the
-// page's. Where the file system can neither link a file nor rename it
-// without replacing (FAT, some network shares), the page itself, made in
-// place with exclusive creation.
-struct PageDraft {
-    int fd = -1;
-    std::string tempPath;  // empty while unnamed, and in place
-    bool inPlace = false;
-};
-
-enum class PageResult { Done, Exists, CannotCreate };
-
-// CannotCreate when no file of that name can be made there (no such folder,
-// a name too long, no rights); Exists when a page made in place finds its
-// name taken. `unnamed` false asks for the hidden name, as on a file system
-// without unnamed files.
-PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed = true);
-
 // Writes bytes of a page, each line feed as the host ends lines; false when
 // the write failed.
 bool writeAll(int fd, const char* data, std::size_t size);
 
-// Flushes the draft to the disk and closes its writing handle.
-bool finishDraft(PageDraft& draft);
+// Safe where an interruption is handled: no allocation, no lock.
+void removeFileNow(const char* path);
+void closeNow(int fd);
 
-// Gives the finished draft its page name, never replacing a file; a named
-// page becomes a file of this run. Call it with interruptions held.
-PageResult publishDraft(PageDraft& draft, const std::string& pagePath);
-
-// Flushes the folder that holds `path`, so that its new names survive.
-void syncFolderOf(const std::string& path);
-
-// Removes a draft that will not be named.
-void discardDraft(PageDraft& draft);
+#ifdef _WIN32
+// A UTF-8 name as the system's UTF-16.
+std::wstring wide(const std::string& text);
+#endif
 
 }  // namespace cxl::host

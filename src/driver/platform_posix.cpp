@@ -1,4 +1,4 @@
-// POSIX hosts: signals, unnamed files (O_TMPFILE) named by linking them.
+// POSIX hosts: signals, the terminal, files.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "driver/platform.hpp"
-#include "driver/run_files.hpp"
-#include "pages/page_names.hpp"
 
 namespace cxl::host {
 
@@ -32,7 +30,8 @@ constexpr std::array<int, 13> kInterruptions = {SIGINT,  SIGHUP, SIGTERM, SIGQUI
                                                 SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGPWR,  SIGSTKFLT};
 constexpr std::array<int, 7> kFaults = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
 
-mode_t creationMask = 022;
+mode_t startCreationMask = 022;
+void (*cleanUpOnInterruption)() = nullptr;
 sigset_t startMask;
 sigset_t interruptions;
 
@@ -52,7 +51,7 @@ void restoreTerminal() {
 // it would have.
 extern "C" void onInterruption(int signal) {
     restoreTerminal();
-    removeRunFilesOnInterruption();
+    if (cleanUpOnInterruption != nullptr) cleanUpOnInterruption();
     ::signal(signal, SIG_DFL);
     ::raise(signal);  // waits, blocked
     sigset_t first;
@@ -93,54 +92,12 @@ extern "C" void onStop(int) {
     errno = savedErrno;
 }
 
-std::string folderOf(const std::string& path) {
-    const std::string_view folder = splitPath(path, kFolderSeparators).folder;
-    return folder.empty() ? "." : std::string(folder);
-}
-
-std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
-
-bool closeChecked(int& fd) {
-    const int closing = fd;
-    fd = -1;
-    return ::close(closing) == 0;
-}
-
-// Whether the file system can name the draft without replacing a file, by
-// linking it or by renaming it so; tried on a new hidden name, which the
-// draft then has.
-bool canNameWithoutReplacing(PageDraft& draft) {
-    for (char first = 'a'; first <= 'z'; ++first) {
-        std::string probe = draft.tempPath;
-        probe[probe.size() - kHiddenNameRandom] = first;
-        if (probe == draft.tempPath) continue;
-        addRunFile(probe);
-        if (::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, probe.c_str(), RENAME_NOREPLACE) == 0 ||
-            (::link(draft.tempPath.c_str(), probe.c_str()) == 0 && ::unlink(draft.tempPath.c_str()) == 0)) {
-            draft.tempPath = probe;
-            return true;
-        }
-        if (errno != EEXIST) return false;  // else that name is taken: another
-    }
-    return false;
-}
-
-// The page itself, made in place with exclusive creation, and a file of
-// this run once it exists.
-PageResult createInPlace(const std::string& pagePath, PageDraft& draft) {
-    const HeldSignals held;
-    draft.fd = ::open(pagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (draft.fd < 0) return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
-    addRunFile(pagePath);
-    draft.inPlace = true;
-    return PageResult::Done;
-}
-
 }  // namespace
 
-void prepareProcess() {
-    creationMask = ::umask(0);
-    ::umask(creationMask);
+void prepareProcess(void (*cleanUp)()) {
+    cleanUpOnInterruption = cleanUp;
+    startCreationMask = ::umask(0);
+    ::umask(startCreationMask);
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
     ::sigprocmask(SIG_SETMASK, nullptr, &startMask);
@@ -225,93 +182,12 @@ void blockInterruptions() { ::sigprocmask(SIG_BLOCK, &interruptions, nullptr); }
 
 void unblockInterruptions() { ::sigprocmask(SIG_SETMASK, &startMask, nullptr); }
 
+unsigned creationMask() { return startCreationMask; }
+
 void removeFileNow(const char* path) { ::unlink(path); }
 
 void closeNow(int fd) { ::close(fd); }
 
-PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool unnamed) {
-    if (pagePath.size() >= PATH_MAX) return PageResult::CannotCreate;  // no page could be named so
-    const std::string folder = folderOf(pagePath);
-    const std::string_view name = splitPath(pagePath, kFolderSeparators).name;
-    errno = 0;
-    const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (nameMax < 0 && errno != 0) return PageResult::CannotCreate;  // no such folder
-    if (nameMax >= 0 && name.size() > static_cast<std::size_t>(nameMax)) return PageResult::CannotCreate;
-    // An unnamed file disappears with the process, whatever ends it. It is
-    // named later through /proc, so that is needed too.
-    if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
-        draft.fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (draft.fd >= 0) return PageResult::Done;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return PageResult::CannotCreate;
-    }
-    std::string pattern(splitPath(pagePath, kFolderSeparators).folder);
-    pattern += hiddenDraftStem(name);
-    pattern.append(kHiddenNameRandom, 'X');
-    {
-        const HeldSignals held;
-        draft.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (draft.fd < 0) return PageResult::CannotCreate;
-        draft.tempPath = pattern;
-        addRunFile(draft.tempPath);
-    }
-    if (!canNameWithoutReplacing(draft)) {
-        discardDraft(draft);
-        return createInPlace(pagePath, draft);
-    }
-    ::fchmod(draft.fd, 0666 & ~creationMask);
-    return PageResult::Done;
-}
-
 bool writeAll(int fd, const char* data, std::size_t size) { return writeBytes(fd, data, size); }
-
-bool finishDraft(PageDraft& draft) {
-    if (::fsync(draft.fd) != 0) return false;
-    if (draft.tempPath.empty() && !draft.inPlace) {
-        // An unnamed file lives on through a second handle until it is named.
-        const int reader = ::open(procPath(draft.fd).c_str(), O_RDONLY | O_CLOEXEC);
-        if (reader < 0) return false;
-        const bool closed = closeChecked(draft.fd);
-        draft.fd = reader;
-        return closed;
-    }
-    return closeChecked(draft.fd);
-}
-
-PageResult publishDraft(PageDraft& draft, const std::string& pagePath) {
-    if (draft.inPlace) return PageResult::Done;  // named from the start
-    if (draft.tempPath.empty()) {
-        if (::linkat(AT_FDCWD, procPath(draft.fd).c_str(), AT_FDCWD, pagePath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            addRunFile(pagePath);
-            ::close(draft.fd);
-            draft.fd = -1;
-            return PageResult::Done;
-        }
-        return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
-    }
-    // A rename gives the page its name and takes the hidden one away at once,
-    // so that even SIGKILL cannot leave both; a link and an unlink where the
-    // file system cannot rename so.
-    if (::renameat2(AT_FDCWD, draft.tempPath.c_str(), AT_FDCWD, pagePath.c_str(), RENAME_NOREPLACE) == 0 ||
-        (errno != EEXIST && ::link(draft.tempPath.c_str(), pagePath.c_str()) == 0)) {
-        addRunFile(pagePath);
-        ::unlink(draft.tempPath.c_str());
-        return PageResult::Done;
-    }
-    return errno == EEXIST ? PageResult::Exists : PageResult::CannotCreate;
-}
-
-void syncFolderOf(const std::string& path) {
-    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    ::fsync(folder);
-    ::close(folder);
-}
-
-void discardDraft(PageDraft& draft) {
-    if (draft.fd >= 0) ::close(draft.fd);
-    draft.fd = -1;
-    if (!draft.tempPath.empty()) ::unlink(draft.tempPath.c_str());
-    draft.tempPath.clear();
-}
 
 }  // namespace cxl::host

@@ -16,17 +16,13 @@
 #include <vector>
 
 #include "driver/platform.hpp"
-#include "driver/run_files.hpp"
 #include "map/text.hpp"
-#include "pages/page_names.hpp"
 
 namespace cxl::host {
 
 const std::string_view kFolderSeparators = "/\\";
 const bool kCrLfLineEnds = true;
 const bool kQuotedAnswers = true;
-
-namespace {
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};
@@ -36,15 +32,19 @@ std::wstring wide(const std::string& text) {
     return out;
 }
 
+namespace {
+
+
 // A console control event is handled on a thread of its own, which waits
 // while the main thread holds interruptions off.
 CRITICAL_SECTION held;
+void (*cleanUpOnInterruption)() = nullptr;
 UINT startInputCodePage = 0;
 UINT startOutputCodePage = 0;
 
 BOOL WINAPI onControlEvent(DWORD) {
     EnterCriticalSection(&held);
-    removeRunFilesOnInterruption();
+    if (cleanUpOnInterruption != nullptr) cleanUpOnInterruption();
     // The default handler then ends the process as Ctrl+C ends it.
     return FALSE;
 }
@@ -179,7 +179,8 @@ std::istream& consoleInput() {
     return typed;
 }
 
-void prepareProcess() {
+void prepareProcess(void (*cleanUp)()) {
+    cleanUpOnInterruption = cleanUp;
     InitializeCriticalSection(&held);
     SetConsoleCtrlHandler(onControlEvent, TRUE);
     // Names and answers are UTF-8 inside the program; the console's own
@@ -224,6 +225,8 @@ void blockInterruptions() { EnterCriticalSection(&held); }
 
 void unblockInterruptions() { LeaveCriticalSection(&held); }
 
+unsigned creationMask() { return 0; }  // Windows gives a new file the folder's rights
+
 void removeFileNow(const char* path) {
     wchar_t name[4096];
     const int size = MultiByteToWideChar(CP_UTF8, 0, path, -1, name, 4096);
@@ -231,37 +234,6 @@ void removeFileNow(const char* path) {
 }
 
 void closeNow(int fd) { _close(fd); }
-
-PageResult createDraft(const std::string& pagePath, PageDraft& draft, bool) {
-    if (!windowsHoldsPath(pagePath)) return PageResult::CannotCreate;
-    const PathParts parts = splitPath(pagePath, kFolderSeparators);
-    // Opened so that it can be deleted while open: a stop or Ctrl+C removes
-    // it at once.
-    const std::string stem = std::string(parts.folder) + hiddenDraftStem(parts.name);
-    static_assert(kHiddenNameRandom == 6);
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char random[kHiddenNameRandom + 1];
-        std::snprintf(random, sizeof random, "%06lx", (GetTickCount() + GetCurrentProcessId() * 7919UL + attempt) & 0xFFFFFFUL);
-        const std::string temp = stem + random;
-        const HeldSignals holding;
-        HANDLE file = CreateFileW(wide(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return PageResult::CannotCreate;
-        }
-        draft.fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-        if (draft.fd < 0) {
-            CloseHandle(file);
-            DeleteFileW(wide(temp).c_str());
-            return PageResult::CannotCreate;
-        }
-        draft.tempPath = temp;
-        addRunFile(temp, draft.fd);
-        return PageResult::Done;
-    }
-    return PageResult::CannotCreate;
-}
 
 bool writeAll(int fd, const char* data, std::size_t size) {
     // Text: each line feed as a carriage return and a line feed.
@@ -272,37 +244,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         converted.push_back(data[i]);
     }
     return writeBytes(fd, converted.data(), converted.size());
-}
-
-bool finishDraft(PageDraft& draft) {
-    const bool flushed = _commit(draft.fd) == 0;
-    forgetRunFileDescriptor(draft.fd);
-    const bool closed = _close(draft.fd) == 0;
-    draft.fd = -1;
-    return flushed && closed;
-}
-
-PageResult publishDraft(PageDraft& draft, const std::string& pagePath) {
-    // Without MOVEFILE_REPLACE_EXISTING a move never replaces a file.
-    if (MoveFileExW(wide(draft.tempPath).c_str(), wide(pagePath).c_str(), MOVEFILE_WRITE_THROUGH) != 0) {
-        addRunFile(pagePath);
-        draft.tempPath.clear();
-        return PageResult::Done;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PageResult::Exists : PageResult::CannotCreate;
-}
-
-void syncFolderOf(const std::string&) {
-    // The move was written through; Windows has no flush of a folder.
-}
-
-void discardDraft(PageDraft& draft) {
-    forgetRunFileDescriptor(draft.fd);
-    if (draft.fd >= 0) _close(draft.fd);
-    draft.fd = -1;
-    if (!draft.tempPath.empty()) DeleteFileW(wide(draft.tempPath).c_str());
-    draft.tempPath.clear();
 }
 
 }  // namespace cxl::host

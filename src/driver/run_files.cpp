@@ -10,12 +10,15 @@ namespace cxl {
 
 namespace {
 
-// A handler sees only what is prepared in advance: paths as C strings that
-// never move, and how many of them count. The one piece of process-wide
-// state, since an interruption belongs to the process. A run makes at most
-// four files (two drafts, two pages); a path longer than a slot cannot name
-// a file anyway.
-constexpr std::size_t kMaxRunFiles = 8;
+// The ledger of this run's files. A handler sees only what is prepared in
+// advance: paths as C strings that never move, and how many of them count;
+// so it is process-wide, as an interruption belongs to the process (so are
+// the platform's record of the process at its start and the terminal's
+// settings during a pause). A run names at most four files: each page under
+// a hidden name (or none), then under its own; a draft that moves to
+// another hidden name keeps its entry, and a page made in place takes the
+// entry its discarded draft had.
+constexpr std::size_t kMaxRunFiles = 4;
 constexpr std::size_t kMaxPath = 4096;
 std::array<std::array<char, kMaxPath>, kMaxRunFiles> runFilePaths{};
 std::array<int, kMaxRunFiles> runFileDescriptors{};
@@ -26,12 +29,22 @@ std::size_t count() { return static_cast<std::size_t>(runFileCount); }
 
 }  // namespace
 
-void addRunFile(const std::string& path, int fd) {
+bool addRunFile(const std::string& path, int fd) {
     const HeldSignals held;
-    if (count() >= kMaxRunFiles || path.size() >= kMaxPath) return;
+    if (count() >= kMaxRunFiles || path.size() >= kMaxPath) return false;
     std::memcpy(runFilePaths[count()].data(), path.c_str(), path.size() + 1);
     runFileDescriptors[count()] = fd;
     runFileCount = runFileCount + 1;
+    return true;
+}
+
+void renameRunFile(const std::string& from, const std::string& to) {
+    const HeldSignals held;
+    for (std::size_t i = 0; i < count(); ++i) {
+        if (from == runFilePaths[i].data() && to.size() < kMaxPath) {
+            std::memcpy(runFilePaths[i].data(), to.c_str(), to.size() + 1);
+        }
+    }
 }
 
 void forgetRunFileDescriptor(int fd) {

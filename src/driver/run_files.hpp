@@ -8,10 +8,15 @@
 
 namespace cxl {
 
-// A path is added before its file can exist, so that nothing is ever left
-// behind; `fd`, when given, is closed before the file is removed (Windows
-// cannot remove a file that is open without sharing).
-void addRunFile(const std::string& path, int fd = -1);
+// A path is added before its file can exist (or with interruptions held
+// while it comes to exist), so that nothing is ever left behind; `fd`, when
+// given, is closed before the file is removed (Windows cannot remove a file
+// that is open without sharing). False, and nothing added, when the ledger
+// is full or the path longer than any file's: then the file must not be made.
+[[nodiscard]] bool addRunFile(const std::string& path, int fd = -1);
+// The file at `from` now goes by `to` (a draft renamed to another hidden
+// name): its entry says so.
+void renameRunFile(const std::string& from, const std::string& to);
 // The file's descriptor was closed by its owner: no longer the stop's to close.
 void forgetRunFileDescriptor(int fd);
 // Closes and removes every file of this run and forgets them.
