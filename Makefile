@@ -2,7 +2,7 @@
 # `make run` and `make test` are the two commands a newcomer needs.
 
 BUILD_PACKAGES := cmake g++ make pkg-config libmxml-dev libgtest-dev
-TEST_PACKAGES := libxml2-utils w3c-sgml-lib fusefat dosfstools
+TEST_PACKAGES := libxml2-dev w3c-sgml-lib fusefat dosfstools
 SANITIZE_PACKAGES := clang libclang-rt-14-dev
 FUZZ_PACKAGES := libxml2-dev
 BROWSER_PACKAGES := chromium fonts-liberation
