@@ -32,8 +32,7 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 const std::set<std::string> kInProcess = {"model", "language", "status", "text", "target", "link-name"};
-// Keys that set up a case, besides a run's own (kSetups), and that every case may have.
-const std::set<std::string> kGiven = {"host", "let", "read", "file", "utf16le", "crlf", "bytes", "unit", "separators"};
+const std::set<std::string> kGiven = {"host", "let", "read", "file", "utf16le", "crlf", "bytes", "unit", "separators"};  // any case's
 
 bool has(const Case& c, const std::set<std::string>& keys) {
     return std::any_of(c.lines.begin(), c.lines.end(), [&](const Line& line) { return keys.count(line.first) > 0; });
@@ -224,8 +223,6 @@ struct Run {
     [[nodiscard]] fs::path path(const std::string& raw) const { return dir / w(raw, 0); }
     [[nodiscard]] std::string value(const std::string& raw, std::size_t skipped = 0) const { return after(raw, skipped, vars); }
 };
-using Setup = void (*)(Run&, const std::string&);
-using Check = void (*)(const Run&, const std::string&);
 
 void feed(Run& r, const std::string& raw) {
     ASSERT_EQ(::mkfifo(r.path(raw).c_str(), 0600), 0);
@@ -238,15 +235,14 @@ void feed(Run& r, const std::string& raw) {
     });
 }
 
-const std::map<std::string, Setup> kSetups = {
+const std::map<std::string, void (*)(Run&, const std::string&)> kSetups = {
     {"copy", [](Run& r, const std::string& raw) { writeFile(r.path(raw), readFile(sourceDir() / r.w(raw, 1))); }},
     {"dir", [](Run& r, const std::string& raw) { fs::create_directories(r.path(raw)); }},
     {"symlink", [](Run& r, const std::string& raw) { fs::create_symlink(r.dir / r.w(raw, 1), r.path(raw)); }},
     {"unreadable", [](Run& r, const std::string& raw) { r.unreadable.push_back(r.path(raw)); }},
-    {"args", [](Run& r, const std::string& raw) {
+    {"args", [](Run& r, const std::string& raw) {  // then the last, which no word filled, goes
         for (std::istringstream in(raw); in >> r.options.args.emplace_back();) r.options.args.back() = decode(r.options.args.back(), r.vars);
-        r.options.args.pop_back();  // what the last read did not fill
-    }},
+        r.options.args.pop_back(); }},
     {"input", [](Run& r, const std::string& raw) { r.options.input = r.value(raw); }},
     {"file-size-limit", [](Run& r, const std::string& raw) { r.options.fileSizeLimit = std::stol(raw); }},
     {"umask", [](Run& r, const std::string& raw) { r.options.umask = static_cast<unsigned>(std::stoul(raw, nullptr, 8)); }},
@@ -254,17 +250,15 @@ const std::map<std::string, Setup> kSetups = {
     {"output-limit", [](Run& r, const std::string& raw) { r.outputLimit = std::stoul(raw); }},
     {"terminal", [](Run& r, const std::string&) { r.options.terminal = true; }},
     {"type-at-pause", [](Run& r, const std::string& raw) { r.atPause.emplace_back("type-at-pause", raw); }},
-    {"signal-at-pause", [](Run& r, const std::string& raw) {
+    {"signal-at-pause", [](Run& r, const std::string& raw) {  // Ctrl+Z stops a job of its own, as a shell makes it
         r.atPause.emplace_back("signal-at-pause", raw);
-        r.options.stoppable = r.options.stoppable || raw == "SIGTSTP";  // a job of its own, as a shell makes it
-    }},
+        r.options.stoppable = r.options.stoppable || raw == "SIGTSTP"; }},
     {"ignored-signal", [](Run& r, const std::string& raw) { r.options.ignoredSignals.push_back(kSignals.at(raw)); }},
     {"concept", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
     {"phrase", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
     {"link", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
     {"fat-folder", [](Run& r, const std::string& raw) {
-        if (!r.fat.emplace(r.path(raw), std::stol(r.w(raw, 1))).reason().empty()) GTEST_SKIP() << r.fat->reason();
-    }},
+        if (!r.fat.emplace(r.path(raw), std::stol(r.w(raw, 1))).reason().empty()) GTEST_SKIP() << r.fat->reason(); }},
     {"fifo", [](Run& r, const std::string& raw) { ASSERT_EQ(::mkfifo(r.path(raw).c_str(), 0600), 0); }},
     {"feed", feed},
 };
@@ -304,18 +298,14 @@ void checkGolden(const Run& r, const std::string& raw) {
     }
 }
 
-void checkHas(const Run& r, const std::string& raw, bool wanted) {
-    EXPECT_EQ(readPage(r.path(raw)).find(r.value(raw, 1)) != std::string::npos, wanted);
-}
-
-const std::map<std::string, Check> kChecks = {
+const std::map<std::string, void (*)(const Run&, const std::string&)> kChecks = {
     {"exit", [](const Run& r, const std::string& raw) { EXPECT_EQ(r.result.exitCode, std::stoi(raw)) << r.result.err; }},
     {"out", [](const Run& r, const std::string& raw) { EXPECT_EQ(r.result.out, r.value(raw)); }},
     {"err", [](const Run& r, const std::string& raw) { EXPECT_EQ(r.result.err, r.value(raw)); }},
     {"err-ends", [](const Run& r, const std::string& raw) { EXPECT_TRUE(r.result.err.ends_with(r.value(raw))) << r.result.err; }},
     {"out-has", [](const Run& r, const std::string& raw) { EXPECT_NE(shown(r.result.out).find(r.value(raw)), std::string::npos) << shown(r.result.out); }},
-    {"has", [](const Run& r, const std::string& raw) { checkHas(r, raw, true); }},
-    {"lacks", [](const Run& r, const std::string& raw) { checkHas(r, raw, false); }},
+    {"has", [](const Run& r, const std::string& raw) { EXPECT_NE(readPage(r.path(raw)).find(r.value(raw, 1)), std::string::npos); }},
+    {"lacks", [](const Run& r, const std::string& raw) { EXPECT_EQ(readPage(r.path(raw)).find(r.value(raw, 1)), std::string::npos); }},
     {"valid", [](const Run& r, const std::string& raw) { EXPECT_EQ(xhtmlErrors(r.path(raw)).substr(0, 2000), ""); }},
     {"fed-at-most", [](const Run& r, const std::string& raw) { EXPECT_LE(r.fed, std::stoul(raw)); }},
     {"terminal-restored", [](const Run& r, const std::string&) { EXPECT_EQ(r.terminalAfter, r.terminalBefore) << "the terminal's settings changed"; }},
@@ -324,30 +314,10 @@ const std::map<std::string, Check> kChecks = {
     {"files", checkFiles},
     {"mode", [](const Run& r, const std::string& raw) {
         struct stat info {};
-        EXPECT_EQ(::stat(r.path(raw).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, std::stoul(r.w(raw, 1), nullptr, 8));
-    }},
+        EXPECT_EQ(::stat(r.path(raw).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, std::stoul(r.w(raw, 1), nullptr, 8)); }},
     {"outline", checkOutline},
     {"golden", checkGolden},
 };
-
-// The keys at the pause, in their order, while the program waits there.
-void atThePause(Run& r, Child& child) {
-    for (std::size_t step = 0; step < r.atPause.size(); ++step) {
-        const auto& [key, raw] = r.atPause[step];
-        ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
-        EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
-        if (key == "signal-at-pause") ::kill(child.pid(), kSignals.at(raw));
-        siginfo_t stopped{};  // Ctrl+Z: the terminal as the stopped program left it; then, as a shell does, its own back
-        if (key == "signal-at-pause" && raw == "SIGTSTP" && ::waitid(P_PID, static_cast<id_t>(child.pid()), &stopped, WSTOPPED | WNOWAIT) == 0) {
-            r.terminalStopped = child.terminal();
-            child.setTerminal(child.startingTerminal());
-            ::kill(child.pid(), SIGCONT);
-        }
-        if (key == "type-at-pause") child.type(decode(raw, r.vars));
-        if (step + 1 < r.atPause.size()) EXPECT_TRUE(child.stillRunning()) << "the pause ended at " << raw;
-        else EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;
-    }
-}
 
 void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     Run r{c, dir, vars};
@@ -358,8 +328,22 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
     for (const fs::path& path : r.unreadable) ::chmod(path.c_str(), 0);
     r.options.inputStaysOpen = !r.atPause.empty();
     {
-        Child child(dir, r.options);
-        atThePause(r, child);
+        Child child(dir, r.options);  // the keys at the pause in their order, while it waits there
+        for (std::size_t step = 0; step < r.atPause.size(); ++step) {
+            const auto& [key, raw] = r.atPause[step];
+            ASSERT_TRUE(child.waitForOutput(kPause.substr(0, kPause.size() - 1))) << "no pause";
+            EXPECT_TRUE(child.stillRunning()) << "the program waits at the pause";
+            if (key == "signal-at-pause") ::kill(child.pid(), kSignals.at(raw));
+            siginfo_t stopped{};  // Ctrl+Z: the terminal as the stopped program left it; then, as a shell does, its own back
+            if (key == "signal-at-pause" && raw == "SIGTSTP" && ::waitid(P_PID, static_cast<id_t>(child.pid()), &stopped, WSTOPPED | WNOWAIT) == 0) {
+                r.terminalStopped = child.terminal();
+                child.setTerminal(child.startingTerminal());
+                ::kill(child.pid(), SIGCONT);
+            }
+            if (key == "type-at-pause") child.type(decode(raw, r.vars));
+            if (step + 1 < r.atPause.size()) EXPECT_TRUE(child.stillRunning()) << "the pause ended at " << raw;
+            else EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;
+        }
         r.result = child.finish(r.outputLimit);
         r.terminalBefore = child.startingTerminal();
         r.terminalAfter = child.terminal();
@@ -379,6 +363,8 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
         if (const auto check = kChecks.find(key); check != kChecks.end()) check->second(r, raw);
     }
 }
+#else
+const std::set<std::string> kSetups, kChecks;  // nothing runs here
 #endif
 
 class Cases : public testing::TestWithParam<Case> {};
@@ -387,12 +373,8 @@ TEST_P(Cases, Case) {
     const Case& c = GetParam();
     bool expects = has(c, kInProcess);
     for (const auto& [key, raw] : c.lines) {
-#ifndef _WIN32
         expects = expects || kChecks.count(key) > 0;
         ASSERT_TRUE(kSetups.count(key) || kChecks.count(key) || kGiven.count(key) || kInProcess.count(key)) << "unknown key " << key;
-#else
-        ASSERT_TRUE(kGiven.count(key) || kInProcess.count(key)) << "unknown key " << key;
-#endif
     }
     ASSERT_TRUE(expects) << "a case that expects nothing";
     TempDir dir;

@@ -29,8 +29,6 @@
 
 #include <libxml/parser.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #endif
 
@@ -326,33 +324,25 @@ private:
 // The Windows program's CR LF as line feeds.
 inline std::string readPage(const fs::path& page) { return withLineFeeds(readFile(page)); }
 
-inline void appendXmlError(void* errors, const char* format, ...) {
-    char text[2048];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    static_cast<std::string*>(errors)->append(text);
-}
-
 // Empty when valid XHTML 1.0 Strict: libxml2 checks it against the DTD it
 // names, found through the system's XML catalog, never on the network.
 inline std::string xhtmlErrors(const fs::path& page) {
     std::string errors;
-    xmlSetGenericErrorFunc(&errors, appendXmlError);
+    xmlSetStructuredErrorFunc(&errors, [](void* into, xmlErrorPtr error) {
+        static_cast<std::string*>(into)->append("line " + std::to_string(error->line) + ": " + error->message);
+    });
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     xmlDocPtr document = xmlCtxtReadFile(context, page.c_str(), nullptr, XML_PARSE_DTDVALID | XML_PARSE_NONET | XML_PARSE_HUGE);
     if ((document == nullptr || context->valid == 0) && errors.empty()) errors = "not valid";
     xmlFreeDoc(document);
     xmlFreeParserCtxt(context);
-    xmlSetGenericErrorFunc(nullptr, nullptr);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
     return errors.empty() ? "" : "libxml2: " + errors;
 }
 
 // Whether a file that FUSE hides until its last handle closes is still there.
 inline bool hasFuseHidden(const fs::path& dir) {
-    const auto hidden = [](const fs::directory_entry& e) { return e.path().filename().string().starts_with(".fuse_hidden"); };
-    return std::any_of(fs::recursive_directory_iterator(dir), fs::recursive_directory_iterator(), hidden);
+    return std::any_of(fs::recursive_directory_iterator(dir), {}, [](const auto& e) { return e.path().filename().string().starts_with(".fuse_hidden"); });
 }
 
 // A FAT file system mounted at `folder` with fusefat while this lives;
