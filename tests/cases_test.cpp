@@ -59,14 +59,12 @@ std::string repeated(std::string_view body, long count, const Texts& texts) {
 std::string decode(std::string_view raw, const Texts& texts) {
     std::string out;
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\\' && i + 1 < raw.size()) {
-            const char e = raw[++i];
-            const std::size_t plain = std::string_view("nrt0s").find(e);
-            out += plain != std::string_view::npos ? std::string_view("\n\r\t\0 ", 5)[plain] : e;
-            if (e == 'x') {
-                out.back() = static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
-                i += 2;
-            }
+        if (raw.substr(i, 2) == "\\x") {
+            out += static_cast<char>(std::stoi(std::string(raw.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else if (raw[i] == '\\' && i + 1 < raw.size()) {
+            const std::size_t plain = std::string_view("nrt0s").find(raw[++i]);
+            out += plain != std::string_view::npos ? std::string_view("\n\r\t\0 ", 5)[plain] : raw[i];
         } else if (raw[i] == '$') {
             const std::size_t start = i + (raw.substr(i + 1, 1) == "{" ? 2 : 1);
             std::size_t end = start;
@@ -202,7 +200,6 @@ std::string shown(const std::string& out) { return std::regex_replace(out, std::
 const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},
     {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGALRM", SIGALRM}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
 
-
 // One run case as it goes: what was set up, the run, what came out.
 struct Run {
     Run(const Case& c, const fs::path& dir, const Texts& vars) : c(c), dir(dir), vars(vars) {}
@@ -235,6 +232,8 @@ void feed(Run& r, const std::string& raw) {
     });
 }
 
+void writeMap(Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }
+
 const std::map<std::string, void (*)(Run&, const std::string&)> kSetups = {
     {"copy", [](Run& r, const std::string& raw) { writeFile(r.path(raw), readFile(sourceDir() / r.w(raw, 1))); }},
     {"dir", [](Run& r, const std::string& raw) { fs::create_directories(r.path(raw)); }},
@@ -254,11 +253,8 @@ const std::map<std::string, void (*)(Run&, const std::string&)> kSetups = {
         r.atPause.emplace_back("signal-at-pause", raw);
         r.options.stoppable = r.options.stoppable || raw == "SIGTSTP"; }},
     {"ignored-signal", [](Run& r, const std::string& raw) { r.options.ignoredSignals.push_back(kSignals.at(raw)); }},
-    {"concept", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
-    {"phrase", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
-    {"link", [](Run& r, const std::string&) { writeFile(r.dir / "mc.cxl", mapDocument(r.c, r.vars)); }},
-    {"fat-folder", [](Run& r, const std::string& raw) {
-        if (!r.fat.emplace(r.path(raw), std::stol(r.w(raw, 1))).reason().empty()) GTEST_SKIP() << r.fat->reason(); }},
+    {"concept", writeMap}, {"phrase", writeMap}, {"link", writeMap},
+    {"fat-folder", [](Run& r, const std::string& raw) { if (!r.fat.emplace(r.path(raw), std::stol(r.w(raw, 1))).reason().empty()) GTEST_SKIP() << r.fat->reason(); }},
     {"fifo", [](Run& r, const std::string& raw) { ASSERT_EQ(::mkfifo(r.path(raw).c_str(), 0600), 0); }},
     {"feed", feed},
 };
@@ -312,9 +308,7 @@ const std::map<std::string, void (*)(const Run&, const std::string&)> kChecks = 
     {"terminal-restored-while-stopped", [](const Run& r, const std::string&) { EXPECT_EQ(r.terminalStopped, r.terminalBefore) << "stopped with the terminal changed"; }},
     {"shown-after-pause", [](const Run& r, const std::string& raw) { EXPECT_EQ(r.afterPause, r.value(raw)); }},
     {"files", checkFiles},
-    {"mode", [](const Run& r, const std::string& raw) {
-        struct stat info {};
-        EXPECT_EQ(::stat(r.path(raw).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, std::stoul(r.w(raw, 1), nullptr, 8)); }},
+    {"mode", [](const Run& r, const std::string& raw) { struct stat info {}; EXPECT_EQ(::stat(r.path(raw).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, std::stoul(r.w(raw, 1), nullptr, 8)); }},
     {"outline", checkOutline},
     {"golden", checkGolden},
 };
@@ -344,14 +338,14 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
             if (step + 1 < r.atPause.size()) EXPECT_TRUE(child.stillRunning()) << "the pause ended at " << raw;
             else EXPECT_TRUE(child.endsWithin(10)) << "the pause did not end at " << raw;
         }
+        const std::string left = child.leftForShell();
         r.result = child.finish(r.outputLimit);
         r.terminalBefore = child.startingTerminal();
-        r.terminalAfter = child.terminal();
+        r.terminalAfter = child.terminal() + left;  // its settings, and nothing typed left in it
         const std::string pause = kPause.substr(0, kPause.size() - 1);
         r.afterPause = shown(r.result.out.substr(std::min(r.result.out.size(), r.result.out.rfind(pause) + pause.size())));
     }
-    // FUSE removes a file that was unlinked while open only once its last
-    // handle is closed, which a killed program's are a moment later.
+    // FUSE removes a file unlinked while open once its last handle closes: a killed program's, a moment later.
     for (int tenths = 0; r.fat && tenths < 50 && hasFuseHidden(dir); ++tenths) ::usleep(100000);
     if (r.feeder.joinable()) r.feeder.request_stop(), r.feeder.join();
     ::chmod(dir.c_str(), 0755);

@@ -50,8 +50,7 @@ public:
         fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(path_, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir(const TempDir&) = delete; TempDir& operator=(const TempDir&) = delete;
     [[nodiscard]] const fs::path& path() const { return path_; }
     [[nodiscard]] fs::path operator/(const std::string& name) const { return path_ / name; }
 
@@ -129,10 +128,7 @@ inline std::string shellWord(const std::string& text) {
 inline std::string readToEnd(int& fd, std::size_t limit = std::string::npos) {
     std::string text;
     char buffer[65536];
-    ssize_t got = 0;
-    while (text.size() < limit && (got = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()))) > 0) {
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    for (ssize_t got = 0; text.size() < limit && (got = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()))) > 0;) text.append(buffer, static_cast<std::size_t>(got));
     ::close(fd);
     fd = -1;
     return text;
@@ -160,18 +156,17 @@ struct RunResult {
 
 // This process's environment, with what the options add.
 inline std::vector<std::string> environmentFor(const RunOptions& options) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-    const auto set = [&env](const std::string& name, const std::string& value) {
-        std::erase_if(env, [&name](const std::string& entry) { return entry.starts_with(name + "="); });
-        env.push_back(name + "=" + value);
-    };
-    if (options.terminal) set("LANG", "C.UTF-8");  // what Wine's console writes
+    std::vector<std::string> added, env;
+    if (options.terminal) added.emplace_back("LANG=C.UTF-8");  // what Wine's console writes
     if (!options.faults.empty()) {
-        set("CXL2XHTML_FAULTS", options.faults);
-        set("LD_PRELOAD", CXL2XHTML_FAULTS_LIBRARY);
-        set("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0");
+        added.insert(added.end(), {"CXL2XHTML_FAULTS=" + options.faults, std::string("LD_PRELOAD=") + CXL2XHTML_FAULTS_LIBRARY,
+                                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
     }
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string name = std::string(*entry).substr(0, std::string(*entry).find('=') + 1);
+        if (std::none_of(added.begin(), added.end(), [&name](const std::string& a) { return a.starts_with(name); })) env.emplace_back(*entry);
+    }
+    env.insert(env.end(), added.begin(), added.end());
     return env;
 }
 
@@ -198,6 +193,7 @@ public:
         if (options.stoppable && ::openpty(&terminal_, &jobTerminal, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
         pid_ = options.terminal && !options.stoppable ? ::forkpty(&terminal_, nullptr, nullptr, nullptr) : ::fork();
         if (pid_ > 0 && options.stoppable) ::setpgid(pid_, pid_), ::close(jobTerminal);
+        if (pid_ > 0 && options.terminal && options.inputStaysOpen && !options.stoppable) shell_ = ::open(::ptsname(terminal_), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (pid_ == 0) {
             if (options.stoppable) {
                 ::setpgid(0, 0);
@@ -219,9 +215,7 @@ public:
             for (const int signal : options.ignoredSignals) ::signal(signal, SIG_IGN);
             if (failed == nullptr) ::execve(rawArgv[0], rawArgv.data(), rawEnv.data());
             const char* const why = std::strerror(errno);
-            for (const char* part : {failed != nullptr ? failed : "execve", ": ", why}) {
-                if (::write(reasons[1], part, std::strlen(part)) < 0) break;
-            }
+            for (const char* part : {failed != nullptr ? failed : "execve", ": ", why}) if (::write(reasons[1], part, std::strlen(part)) < 0) break;
             ::_exit(127);
         }
         startingTerminal_ = terminal();
@@ -254,8 +248,7 @@ public:
         if (pid_ > 0) ::kill(pid_, SIGKILL), finish();
         if (terminal_ >= 0) ::close(terminal_);
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
+    Child(const Child&) = delete; Child& operator=(const Child&) = delete;
     [[nodiscard]] int pid() const { return pid_; }
 
     void type(const std::string& keys) {
@@ -274,6 +267,19 @@ public:
         return std::string(reinterpret_cast<const char*>(&settings), sizeof settings);
     }
     [[nodiscard]] const std::string& startingTerminal() const { return startingTerminal_; }
+    // What the program, ended at a pause, left typed for the next reader: a shell, which reads keys.
+    std::string leftForShell() {
+        termios settings{};
+        if (shell_ < 0 || ::tcgetattr(shell_, &settings) != 0) return {};
+        termios keys = settings;
+        keys.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        ::tcsetattr(shell_, TCSANOW, &keys);
+        char left[64];
+        const ssize_t got = ::read(shell_, left, sizeof left);
+        ::tcsetattr(shell_, TCSANOW, &settings);
+        ::close(shell_), shell_ = -1;  // else the terminal's output would never end
+        return got > 0 ? std::string(left, static_cast<std::size_t>(got)) : "";
+    }
 
     bool waitForOutput(const std::string& text) {  // a minute at most
         char buffer[4096];
@@ -305,6 +311,7 @@ public:
     // messages fit a pipe's buffer.
     RunResult finish(std::optional<std::size_t> outputLimit = std::nullopt) {
         if (in_ >= 0) ::close(in_), in_ = -1;
+        if (shell_ >= 0) ::close(shell_), shell_ = -1;
         RunResult result;
         const std::size_t left = !outputLimit ? std::string::npos : std::max(*outputLimit, outText_.size()) - outText_.size();
         result.out = withLineFeeds(outText_ + readToEnd(out_, left));
@@ -317,7 +324,7 @@ public:
     }
 
 private:
-    int pid_ = -1, terminal_ = -1, in_ = -1, out_ = -1, err_ = -1;
+    int pid_ = -1, terminal_ = -1, shell_ = -1, in_ = -1, out_ = -1, err_ = -1;
     std::string startingTerminal_, outText_;
 };
 
@@ -367,8 +374,7 @@ public:
     ~FatFolder() {
         if (reason_.empty()) std::system(("fusermount -u " + shellWord(folder_.string()) + " >/dev/null 2>&1").c_str());
     }
-    FatFolder(const FatFolder&) = delete;
-    FatFolder& operator=(const FatFolder&) = delete;
+    FatFolder(const FatFolder&) = delete; FatFolder& operator=(const FatFolder&) = delete;
     [[nodiscard]] const std::string& reason() const { return reason_; }
 
 private:
