@@ -83,15 +83,4 @@ void buildRootList(ConceptMap& map) {
                      [](const NodeLink& a, const NodeLink& b) { return a.target->x < b.target->x; });
 }
 
-void releaseMap(ConceptMap& map) {
-    map.conceptIndex.clear();
-    map.phraseIndex.clear();
-    map.rootList.clear();
-    map.rootList.shrink_to_fit();
-    map.conceptList.clear();
-    map.phraseList.clear();
-    map.texts.clear();
-    map.language.clear();
-}
-
 }  // namespace cxl

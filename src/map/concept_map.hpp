@@ -87,6 +87,4 @@ void addLink(MapNode& source, MapNode& target);
 // Untargeted concepts, ordered by x; equal x keep document order.
 void buildRootList(ConceptMap& map);
 
-void releaseMap(ConceptMap& map);
-
 }  // namespace cxl

@@ -41,12 +41,6 @@ public:
         return const_cast<FirstIndex*>(this)->probe(key, hashOf(key)).item;
     }
 
-    void clear() {
-        slots_.clear();
-        slots_.shrink_to_fit();
-        size_ = 0;
-    }
-
 private:
     struct Slot {
         T* item = nullptr;  // none: the slot is free

@@ -21,15 +21,6 @@ public:
     // The same followed by a zero byte, for those who keep only the start.
     std::string_view storeWithZero(std::string_view text) { return {copy(text, 1), text.size()}; }
 
-    void clear() {
-        blocks_.clear();
-        blocks_.shrink_to_fit();
-        large_.clear();
-        large_.shrink_to_fit();
-        current_ = nullptr;
-        used_ = 0;
-    }
-
 private:
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 

@@ -64,9 +64,7 @@ Outcome<ConvertedPages> convertDocument(std::string_view bytes, const std::strin
     DocumentDecoder decoder(bytes.size());
     if (!decodeWhole(bytes, decoder)) return Failure{Problem::NotXml, cxlName};
     ConceptMap map;
-    if (Status loaded = failureOf(loadDecoded(decoder, map), cxlName)) {
-        return *loaded;
-    }
+    if (Status failed = failureOf(loadDecoded(decoder, map), cxlName)) return *failed;
     const UnitName unit = unitNameFor(unitName, folderSeparators);
     BoundedText graphic(UINT64_MAX);
     std::ostream graphicPage(&graphic);
