@@ -193,8 +193,7 @@ std::string mapDocument(const Case& c, const Texts& vars) {
     return "<?xml version=\"1.0\"?>\n<cmap><map>\n" + nodes + boxes + links + "</map></cmap>\n";
 }
 
-// What a terminal shows, without the carriage returns and escape sequences
-// (Wine's console writes them).
+// What a terminal shows, without the carriage returns and escape sequences Wine's console writes.
 std::string shown(const std::string& out) { return std::regex_replace(out, std::regex("\x1B\\[[0-9;?]*[A-Za-z]|\r"), ""); }
 
 const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},

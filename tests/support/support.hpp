@@ -181,8 +181,7 @@ public:
         std::vector<char*> rawArgv;
         for (std::string& arg : argv) rawArgv.push_back(arg.data());
         rawArgv.push_back(nullptr);
-        // Made before the fork: a child of a process with threads must not
-        // allocate, and setenv does.
+        // Made before the fork: a child of a threaded process must not allocate.
         std::vector<std::string> env = environmentFor(options);
         std::vector<char*> rawEnv;
         for (std::string& entry : env) rawEnv.push_back(entry.data());
@@ -251,9 +250,7 @@ public:
     Child(const Child&) = delete; Child& operator=(const Child&) = delete;
     [[nodiscard]] int pid() const { return pid_; }
 
-    void type(const std::string& keys) {
-        if (::write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) throw std::runtime_error("write failed");
-    }
+    void type(const std::string& keys) { if (::write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) throw std::runtime_error("write failed"); }
 
     void setTerminal(const std::string& settings) {
         termios wanted{};
@@ -328,8 +325,12 @@ private:
     std::string startingTerminal_, outText_;
 };
 
-// The Windows program's CR LF as line feeds.
-inline std::string readPage(const fs::path& page) { return withLineFeeds(readFile(page)); }
+// The Windows program's CR LF as line feeds; that program ends every line so.
+inline std::string readPage(const fs::path& page) {
+    const std::string bytes = readFile(page), text = withLineFeeds(bytes);
+    EXPECT_TRUE(!programEndsLinesWithCrLf() || bytes.size() - text.size() == std::size_t(std::count(text.begin(), text.end(), '\n'))) << page;
+    return text;
+}
 
 // Empty when valid XHTML 1.0 Strict: libxml2 checks it against the DTD it
 // names, found through the system's XML catalog, never on the network.
