@@ -38,8 +38,9 @@ Function real(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-// Counts the calls of `call` and does what a word names for this count.
-void after(const char* call) {
+// Counts the calls of `call` and does what a word names for this count;
+// gives back the call's result, and its errno as it was.
+int after(const char* call, int result) {
     const int error = errno;
     static int counts[6];
     static const char* const kCalls[] = {"link", "linkat", "unlink", "fsync", "flush1", "renameat2"};
@@ -57,6 +58,7 @@ void after(const char* call) {
         if (fd >= 0) real<ssize_t (*)(int, const void*, size_t)>("write")(fd, "someone else's", 14), close(fd);
     }
     errno = error;
+    return result;
 }
 
 }  // namespace
@@ -96,36 +98,25 @@ extern "C" ssize_t read(int fd, void* into, size_t size) {
 
 extern "C" int fflush(FILE* stream) {
     const int result = real<int (*)(FILE*)>("fflush")(stream);
-    if (stream == stdout) after("flush1");
-    return result;
+    return stream == stdout ? after("flush1", result) : result;
 }
 
 extern "C" int fsync(int fd) {
-    const int result = std::strstr(faults(), "fsync-fails") != nullptr ? (errno = EIO, -1) : real<int (*)(int)>("fsync")(fd);
-    after("fsync");
-    return result;
+    return after("fsync", std::strstr(faults(), "fsync-fails") != nullptr ? (errno = EIO, -1) : real<int (*)(int)>("fsync")(fd));
 }
 
 extern "C" int link(const char* from, const char* to) {
-    const int result = real<int (*)(const char*, const char*)>("link")(from, to);
-    after("link");
-    return result;
+    return after("link", real<int (*)(const char*, const char*)>("link")(from, to));
 }
 
 extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
-    const int result = real<int (*)(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags);
-    after("linkat");
-    return result;
+    return after("linkat", real<int (*)(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags));
 }
 
 extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
-    const int result = real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to, flags);
-    after("renameat2");
-    return result;
+    return after("renameat2", real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to, flags));
 }
 
 extern "C" int unlink(const char* path) {
-    const int result = real<int (*)(const char*)>("unlink")(path);
-    after("unlink");
-    return result;
+    return after("unlink", real<int (*)(const char*)>("unlink")(path));
 }
