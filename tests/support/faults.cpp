@@ -9,7 +9,8 @@
 //                     standard output),
 //                     an interruption at that very moment on any machine;
 //   take:NAME:CALL:K  another program creates NAME right after the K-th CALL;
-//   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE).
+//   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE);
+//   strdup:TEXT       every copy of TEXT fails, as when memory runs out.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -67,9 +68,7 @@ extern "C" int close(int fd) {
     char path[4096];
     const bool unnamed = std::strstr(faults(), "close-unnamed") != nullptr && pathOf(fd, path).ends_with("(deleted)");
     const int result = real<int (*)(int)>("close")(fd);
-    if (!unnamed || result != 0) return result;
-    errno = EIO;
-    return -1;
+    return !unnamed || result != 0 ? result : (errno = EIO, -1);
 }
 
 extern "C" int open(const char* path, int flags, ...) {
@@ -92,8 +91,7 @@ extern "C" ssize_t read(int fd, void* into, size_t size) {
     static bool failed = false;
     if (failed || (std::strcmp(which, "end") == 0 ? got != 0 : std::atoi(which) != ++reads)) return got;
     failed = true;
-    errno = EIO;
-    return -1;
+    return errno = EIO, -1;
 }
 
 extern "C" int fflush(FILE* stream) {
@@ -119,4 +117,10 @@ extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const c
 
 extern "C" int unlink(const char* path) {
     return after("unlink", real<int (*)(const char*)>("unlink")(path));
+}
+
+extern "C" char* strdup(const char* text) {
+    const char* word = std::strstr(faults(), "strdup:");
+    const bool fails = word != nullptr && std::string_view(word + 7, std::strcspn(word + 7, " ")) == text;
+    return fails ? (errno = ENOMEM, nullptr) : real<char* (*)(const char*)>("strdup")(text);
 }

@@ -42,8 +42,7 @@ class TempDir {
 public:
     TempDir() {
         std::random_device random;
-        while (!fs::create_directory(path_ = fs::temp_directory_path() / ("cxl2xhtml-test-" + std::to_string(random())))) {
-        }
+        while (!fs::create_directory(path_ = fs::temp_directory_path() / ("cxl2xhtml-test-" + std::to_string(random())))) {}
     }
     ~TempDir() {
         std::error_code ignored;
@@ -296,9 +295,7 @@ public:
     }
 
     bool endsWithin(int seconds) {  // else killed
-        for (int fifths = 0; fifths < seconds * 5; ++fifths) {
-            if (!stillRunning()) return true;
-        }
+        for (int fifths = 0; fifths < seconds * 5; ++fifths) if (!stillRunning()) return true;
         ::kill(pid_, SIGKILL);
         return false;
     }
