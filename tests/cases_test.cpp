@@ -7,6 +7,7 @@
 #include <fnmatch.h>
 #endif
 
+#include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
@@ -197,7 +198,7 @@ std::string mapDocument(const Case& c, const Texts& vars) {
 std::string shown(const std::string& out) { return std::regex_replace(out, std::regex("\x1B\\[[0-9;?]*[A-Za-z]|\r"), ""); }
 
 const std::map<std::string, int> kSignals = {{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGQUIT", SIGQUIT},
-    {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGALRM", SIGALRM}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
+    {"SIGHUP", SIGHUP}, {"SIGUSR1", SIGUSR1}, {"SIGABRT", SIGABRT}, {"SIGTSTP", SIGTSTP}, {"SIGRTMIN", SIGRTMIN}};
 
 // One run case as it goes: what was set up, the run, what came out.
 struct Run {
@@ -244,7 +245,9 @@ const std::map<std::string, void (*)(Run&, const std::string&)> kSetups = {
     {"input", [](Run& r, const std::string& raw) { r.options.input = r.value(raw); }},
     {"file-size-limit", [](Run& r, const std::string& raw) { r.options.fileSizeLimit = std::stol(raw); }},
     {"umask", [](Run& r, const std::string& raw) { r.options.umask = static_cast<unsigned>(std::stoul(raw, nullptr, 8)); }},
-    {"fault", [](Run& r, const std::string& raw) { r.options.faults += " " + raw; }},
+    {"fault", [](Run& r, const std::string& raw) {  // the address sanitizer copies texts and makes arrays its own way
+        if (&__asan_init != nullptr && (raw.starts_with("strdup:") || raw.starts_with("new:"))) GTEST_SKIP() << "no allocation fails under the address sanitizer";
+        r.options.faults += " " + raw; }},
     {"output-limit", [](Run& r, const std::string& raw) { r.outputLimit = std::stoul(raw); }},
     {"terminal", [](Run& r, const std::string&) { r.options.terminal = true; }},
     {"type-at-pause", [](Run& r, const std::string& raw) { r.atPause.emplace_back("type-at-pause", raw); }},
@@ -345,7 +348,8 @@ void checkRun(const Case& c, const fs::path& dir, const Texts& vars) {
         r.afterPause = shown(r.result.out.substr(std::min(r.result.out.size(), r.result.out.rfind(pause) + pause.size())));
     }
     // FUSE removes a file unlinked while open once its last handle closes: a killed program's, a moment later.
-    for (int tenths = 0; r.fat && tenths < 50 && hasFuseHidden(dir); ++tenths) ::usleep(100000);
+    const auto fuseHidden = [&dir] { return std::any_of(fs::recursive_directory_iterator(dir), {}, [](const auto& e) { return e.path().filename().string().starts_with(".fuse_hidden"); }); };
+    for (int tenths = 0; r.fat && tenths < 50 && fuseHidden(); ++tenths) ::usleep(100000);
     if (r.feeder.joinable()) r.feeder.request_stop(), r.feeder.join();
     ::chmod(dir.c_str(), 0755);
     for (const fs::path& path : r.unreadable) ::chmod(path.c_str(), 0600);
@@ -373,8 +377,7 @@ TEST_P(Cases, Case) {
     TempDir dir;
     Texts vars = *c.texts;
     vars["dir"] = dir.path().string();
-    vars["windir"] = "Z:" + dir.path().string();
-    std::replace(vars["windir"].begin(), vars["windir"].end(), '/', '\\');
+    vars["windir"] = windowsPath(dir.path().string());
     for (const auto& [key, raw] : c.lines) {
         if (key == "let") vars[word(raw, 0, vars)] = after(raw, 1, vars);
         if (key == "read") vars[word(raw, 0, vars)] = readFile(sourceDir() / word(raw, 1, vars));
@@ -401,9 +404,7 @@ std::vector<Case> casesHere() {
     std::vector<Case> cases;
     const Texts common = readCases(folder / "texts", shared, cases);
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() == ".txt") files.push_back(entry.path());
-    }
+    std::copy_if(fs::directory_iterator(folder), {}, std::back_inserter(files), [](const auto& e) { return e.path().extension() == ".txt"; });
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) readCases(file, common, cases);
     std::erase_if(cases, [&](const Case& c) {

@@ -5,7 +5,6 @@
 
 #include "support/support.hpp"
 
-extern "C" void __asan_init() __attribute__((weak));  // there under the address sanitizer
 
 TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     if (&__asan_init != nullptr) GTEST_SKIP() << "the address sanitizer cannot start under an address-space limit";

@@ -10,7 +10,8 @@
 //                     an interruption at that very moment on any machine;
 //   take:NAME:CALL:K  another program creates NAME right after the K-th CALL;
 //   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE);
-//   strdup:TEXT       every copy of TEXT fails, as when memory runs out.
+//   strdup:TEXT       every copy of TEXT fails, as when memory runs out;
+//   new:BYTES         every array of BYTES bytes that C++ allocates fails so.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -21,11 +22,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 namespace {
 
 const char* faults() { return std::getenv("CXL2XHTML_FAULTS") != nullptr ? std::getenv("CXL2XHTML_FAULTS") : ""; }
+
+// What follows `name` (such as "new:") in the words, or null.
+const char* valueOf(const char* name) { return std::strstr(faults(), name) != nullptr ? std::strstr(faults(), name) + std::strlen(name) : nullptr; }
 
 std::string_view pathOf(int fd, char (&path)[4096]) {
     char link[64];
@@ -120,7 +125,11 @@ extern "C" int unlink(const char* path) {
 }
 
 extern "C" char* strdup(const char* text) {
-    const char* word = std::strstr(faults(), "strdup:");
-    const bool fails = word != nullptr && std::string_view(word + 7, std::strcspn(word + 7, " ")) == text;
-    return fails ? (errno = ENOMEM, nullptr) : real<char* (*)(const char*)>("strdup")(text);
+    const char* copied = valueOf("strdup:");
+    return copied != nullptr && std::string_view(copied, std::strcspn(copied, " ")) == text ? (errno = ENOMEM, nullptr) : real<char* (*)(const char*)>("strdup")(text);
+}
+
+void* operator new[](std::size_t size) {
+    if (valueOf("new:") != nullptr && std::strtoull(valueOf("new:"), nullptr, 10) == size) throw std::bad_alloc();
+    return real<void* (*)(std::size_t)>("_Znam")(size);
 }

@@ -32,6 +32,8 @@
 #include <cstring>
 #endif
 
+extern "C" void __asan_init() __attribute__((weak));  // there under the address sanitizer
+
 namespace cxltest {
 
 namespace fs = std::filesystem;
@@ -102,13 +104,12 @@ inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, b
 // which writes CR LF.
 inline bool programEndsLinesWithCrLf() { return CXL2XHTML_CRLF != 0; }
 
-// Argument 0 as the program sees it.
-inline std::string programName() {
-    std::string name = CXL2XHTML_PROGRAM_NAME;
-    if (!programEndsLinesWithCrLf()) return name;
-    std::replace(name.begin(), name.end(), '/', '\\');
-    return "Z:" + name;
+// A path of this machine as the Windows program sees it under Wine; and argument 0 as the program sees it.
+inline std::string windowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
 }
+inline std::string programName() { return programEndsLinesWithCrLf() ? windowsPath(CXL2XHTML_PROGRAM_NAME) : CXL2XHTML_PROGRAM_NAME; }
 
 // Text as the Windows program wrote it, with line feeds alone.
 inline std::string withLineFeeds(std::string text) {
@@ -157,10 +158,8 @@ struct RunResult {
 inline std::vector<std::string> environmentFor(const RunOptions& options) {
     std::vector<std::string> added, env;
     if (options.terminal) added.emplace_back("LANG=C.UTF-8");  // what Wine's console writes
-    if (!options.faults.empty()) {
-        added.insert(added.end(), {"CXL2XHTML_FAULTS=" + options.faults, std::string("LD_PRELOAD=") + CXL2XHTML_FAULTS_LIBRARY,
-                                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
-    }
+    if (!options.faults.empty()) added.insert(added.end(), {"CXL2XHTML_FAULTS=" + options.faults, std::string("LD_PRELOAD=") + CXL2XHTML_FAULTS_LIBRARY,
+                                                            "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string name = std::string(*entry).substr(0, std::string(*entry).find('=') + 1);
         if (std::none_of(added.begin(), added.end(), [&name](const std::string& a) { return a.starts_with(name); })) env.emplace_back(*entry);
@@ -343,11 +342,6 @@ inline std::string xhtmlErrors(const fs::path& page) {
     xmlFreeParserCtxt(context);
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     return errors.empty() ? "" : "libxml2: " + errors;
-}
-
-// Whether a file that FUSE hides until its last handle closes is still there.
-inline bool hasFuseHidden(const fs::path& dir) {
-    return std::any_of(fs::recursive_directory_iterator(dir), {}, [](const auto& e) { return e.path().filename().string().starts_with(".fuse_hidden"); });
 }
 
 // A FAT file system mounted at `folder` with fusefat while this lives;
