@@ -99,16 +99,17 @@ inline cxl::LoadStatus loadBytes(std::string_view bytes, cxl::ConceptMap& map, b
     return cxl::loadDecoded(decoder, map).status;
 }
 
+// A path of this machine as the Windows program sees it under Wine.
+inline std::string windowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
+}
+
 #ifndef _WIN32
 // The program under test: the Linux one, or the Windows one through Wine,
 // which writes CR LF.
 inline bool programEndsLinesWithCrLf() { return CXL2XHTML_CRLF != 0; }
 
-// A path of this machine as the Windows program sees it under Wine; and argument 0 as the program sees it.
-inline std::string windowsPath(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
-}
 inline std::string programName() { return programEndsLinesWithCrLf() ? windowsPath(CXL2XHTML_PROGRAM_NAME) : CXL2XHTML_PROGRAM_NAME; }
 
 // Text as the Windows program wrote it, with line feeds alone.
