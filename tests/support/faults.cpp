@@ -9,7 +9,7 @@
 //                     standard output),
 //                     an interruption at that very moment on any machine;
 //   take:NAME:CALL:K  another program creates NAME right after the K-th CALL;
-//   no-unnamed-files  the file system cannot make unnamed files (O_TMPFILE);
+//   no-unnamed-files, no-renameat2  the file system cannot make unnamed files (O_TMPFILE), or rename without replacing;
 //   strdup:TEXT       every copy of TEXT fails, as when memory runs out;
 //   new:BYTES         every array of BYTES bytes that C++ allocates fails so.
 #include <dlfcn.h>
@@ -117,7 +117,7 @@ extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char
 }
 
 extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
-    return after("renameat2", real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to, flags));
+    return after("renameat2", std::strstr(faults(), "no-renameat2") != nullptr ? (errno = EINVAL, -1) : real<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromFolder, from, toFolder, to, flags));
 }
 
 extern "C" int unlink(const char* path) {
