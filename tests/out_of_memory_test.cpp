@@ -5,7 +5,6 @@
 
 #include "support/support.hpp"
 
-
 TEST(OutOfMemory, ParserThatCannotAllocateIsNeverTrusted) {
     if (&__asan_init != nullptr) GTEST_SKIP() << "the address sanitizer cannot start under an address-space limit";
     cxltest::TempDir dir;
